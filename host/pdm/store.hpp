@@ -1,0 +1,57 @@
+// The managed part store behind PDM mode: items (part numbers), revisions
+// (the configured revision of an item is its newest) and datasets (file type
+// and file name) mapped to part files. Kept in an SQLite database.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvel::pdm {
+
+struct EncodedName {
+  std::string part_number;
+  std::string revision;
+  std::string file_type;  // empty for the revision's master part
+  std::string file_name;  // empty for the revision's master part
+};
+
+// "@DB/number/revision" or "@DB/number/revision/type/name"; encode and
+// decode are inverse. decode returns nothing for a text without the marker.
+std::string encode_name(const EncodedName &name);
+std::optional<EncodedName> decode_name(const std::string &encoded);
+
+class Store {
+ public:
+  // Opens (creating when `create`) the store at `path`; throws
+  // std::runtime_error with a message naming the file on failure.
+  static std::unique_ptr<Store> open(const std::string &path, bool create);
+  ~Store();
+
+  // Registration, used by `orvel pdm`. A revision's master part is the
+  // dataset with empty type and name. Paths are stored as given, relative
+  // paths relative to the store's directory.
+  void add_item(const std::string &part_number, const std::string &description);
+  void add_revision(const std::string &part_number, const std::string &revision);
+  void add_dataset(const std::string &part_number, const std::string &revision,
+                   const std::string &file_type, const std::string &file_name,
+                   const std::string &part_file);
+
+  // Queries, used by the VQMGR calls and by part opening.
+  bool has_item(const std::string &part_number) const;
+  // The newest revision of an item, nothing for an unknown item or none.
+  std::optional<std::string> configured_revision(const std::string &part_number) const;
+  // The part file of an encoded name, nothing when the store has none.
+  std::optional<std::string> resolve(const EncodedName &name) const;
+  // Every dataset as its encoded name and part file, for listings.
+  std::vector<std::pair<std::string, std::string>> datasets() const;
+
+ private:
+  struct Impl;
+  explicit Store(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvel::pdm

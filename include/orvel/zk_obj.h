@@ -1,0 +1,81 @@
+/* Orvel host SDK: objects (OBJ, TAG, LAYER modules) and attributes (ATTR). */
+#ifndef ORVEL_ZK_OBJ_H
+#define ORVEL_ZK_OBJ_H
+
+#include "orvel/zk_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Cycles the objects of `type` in `part`: start with *object 0; each call sets
+ * *object to the next one, and to 0 after the last. O(1) per step. */
+int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object);
+
+/* The object of `part` after `object` (0 starts the cycle), 0 at the end. */
+tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object);
+
+int ZK_OBJ_ask_type_and_subtype(tag_t object, int *type, int *subtype);
+
+/* ZK_OBJ_DELETED (also for an unknown tag), TEMPORARY, CONDEMNED or ALIVE. */
+int ZK_OBJ_ask_status(tag_t object);
+
+/* Writes the object's name (ZK_OBJ_NAME_BUFSIZE bytes); an object without a
+ * name gives the empty text and a non-zero code. */
+int ZK_OBJ_ask_name(tag_t object, char name[ZK_OBJ_NAME_BUFSIZE]);
+
+typedef struct ZK_OBJ_disp_props_s {
+  int layer;
+  int color;
+  int blank_status;
+  int line_width;
+  int font;
+  int highlight_status;
+} ZK_OBJ_disp_props_t;
+int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props);
+
+/* The persistent handle text of an object. The text belongs to the host and
+ * lives as long as the session; never release it. An unknown tag gives "". */
+const char *ZK_TAG_ask_handle_of_tag(tag_t object);
+
+/* Cycles the objects of the work part on `layer` (0 to ZK_LAYER_MAX) as
+ * ZK_OBJ_cycle_objs_in_part does. */
+int ZK_LAYER_cycle_by_layer(int layer, tag_t *object);
+
+/* An attribute value. For a string attribute read by ZK_ATTR_read_value the
+ * caller points `string` at a buffer of ZK_ATTR_STRING_BUFSIZE bytes; for
+ * ZK_ATTR_cycle the host points it at its own copy, valid until the next
+ * ZK_ATTR_cycle call (never release it). */
+typedef struct ZK_ATTR_value_s {
+  int type; /* ZK_ATTR_integer, real, time or string */
+  union {
+    int integer;
+    double real;
+    int time[2]; /* date and time: day number and minutes */
+    char *string;
+  } value;
+} ZK_ATTR_value_t;
+
+/* Number of attributes of `type` (ZK_ATTR_any for all) on `object`. */
+int ZK_ATTR_count_attributes(tag_t object, int type, int *count);
+
+/* Next attribute of `type` on `object`: start with *index 0; each call
+ * writes the title (ZK_ATTR_TITLE_BUFSIZE bytes) and value of one attribute
+ * and advances *index, which comes back 0 after the last one. */
+int ZK_ATTR_cycle(tag_t object, int *index, int type, char title[ZK_ATTR_TITLE_BUFSIZE],
+                  ZK_ATTR_value_t *value);
+
+/* Sets *found_type to the type of the attribute `title` (searched among
+ * attributes of `type`, ZK_ATTR_any for all), 0 when there is none. */
+int ZK_ATTR_find_attribute(tag_t object, int type, const char *title, int *found_type);
+
+/* Reads the attribute `title` of `type` into `value`. For ZK_ATTR_string the
+ * text is written into value->value.string. Fails when there is no such
+ * attribute of that type. */
+int ZK_ATTR_read_value(tag_t object, const char *title, int type, ZK_ATTR_value_t *value);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,11 @@
+/* Environment settings read through the host. */
+#ifndef VETTRA_ENVIRONMENT_H
+#define VETTRA_ENVIRONMENT_H
+
+#include <stddef.h>
+
+/* Sets out to the variable's value as the host translates it, cut at `size`
+ * bytes, or to the empty text when it is not set. */
+void translate_env(const char *name, char *out, size_t size);
+
+#endif
