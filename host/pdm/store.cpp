@@ -6,7 +6,9 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 namespace orvel::pdm {
@@ -130,6 +132,11 @@ std::optional<EncodedName> decode_name(const std::string &encoded) {
 struct Store::Impl {
   sqlite3 *db = nullptr;
   std::filesystem::path directory;
+  // Handles handed out in this session, both ways.
+  std::map<std::string, tag_t> item_tags;
+  std::unordered_map<tag_t, std::string> items_by_tag;
+  std::map<std::pair<std::string, std::string>, tag_t> revision_tags;
+  std::unordered_map<tag_t, std::pair<std::string, std::string>> revisions_by_tag;
 
   ~Impl() { sqlite3_close(db); }
 
@@ -269,6 +276,40 @@ std::vector<std::pair<std::string, std::string>> Store::datasets() const {
     rows.emplace_back(encode_name(name), q.text(4));
   }
   return rows;
+}
+
+tag_t Store::item_tag(const std::string &part_number, const std::function<tag_t()> &new_tag) {
+  auto known = impl_->item_tags.find(part_number);
+  if (known != impl_->item_tags.end()) return known->second;
+  if (!has_item(part_number)) return NULL_TAG;
+  tag_t tag = new_tag();
+  impl_->item_tags.emplace(part_number, tag);
+  impl_->items_by_tag.emplace(tag, part_number);
+  return tag;
+}
+
+tag_t Store::revision_tag(const std::string &part_number, const std::string &revision,
+                          const std::function<tag_t()> &new_tag) {
+  auto key = std::make_pair(part_number, revision);
+  auto known = impl_->revision_tags.find(key);
+  if (known != impl_->revision_tags.end()) return known->second;
+  if (!impl_->revision_id(part_number, revision)) return NULL_TAG;
+  tag_t tag = new_tag();
+  impl_->revision_tags.emplace(key, tag);
+  impl_->revisions_by_tag.emplace(tag, key);
+  return tag;
+}
+
+std::optional<std::string> Store::item_of(tag_t item) const {
+  auto found = impl_->items_by_tag.find(item);
+  if (found == impl_->items_by_tag.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::pair<std::string, std::string>> Store::revision_of(tag_t revision) const {
+  auto found = impl_->revisions_by_tag.find(revision);
+  if (found == impl_->revisions_by_tag.end()) return std::nullopt;
+  return found->second;
 }
 
 }  // namespace orvel::pdm

@@ -159,3 +159,34 @@ TEST_F(StoreTest, OpenFailsWithAMessageNamingTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StoreTest, HandsOutOneTagPerItemAndRevisionAndMapsItBack) {
+  auto store = Store::open(path_, true);
+  store->add_item("4711", "");
+  store->add_revision("4711", "A");
+  store->add_revision("4711", "B");
+  tag_t next = 100;
+  auto allocate = [&next] { return next++; };
+
+  tag_t item = store->item_tag("4711", allocate);
+  tag_t rev_a = store->revision_tag("4711", "A", allocate);
+  tag_t rev_b = store->revision_tag("4711", "B", allocate);
+  EXPECT_EQ(store->item_tag("4711", allocate), item);
+  EXPECT_EQ(store->revision_tag("4711", "A", allocate), rev_a);
+  EXPECT_EQ(next, 103u);
+  EXPECT_NE(rev_a, rev_b);
+
+  EXPECT_EQ(store->item_tag("9999", allocate), NULL_TAG);
+  EXPECT_EQ(store->revision_tag("4711", "C", allocate), NULL_TAG);
+  EXPECT_EQ(next, 103u);
+
+  EXPECT_EQ(store->item_of(item), "4711");
+  EXPECT_FALSE(store->item_of(rev_a).has_value());
+  EXPECT_EQ(store->revision_of(rev_b), std::make_pair(std::string("4711"), std::string("B")));
+  EXPECT_FALSE(store->revision_of(item).has_value());
+  EXPECT_FALSE(store->revision_of(NULL_TAG).has_value());
+}
+
+}  // namespace
