@@ -4,11 +4,11 @@
  * mating data (level 1 only) and placement. Only reads from the host. */
 #include <string.h>
 
-#include "boundary/diagnostics.h"
 #include "orvel/zk.h"
-#include "report/sections.h"
-#include "report/writer.h"
-#include "text/bounded.h"
+#include "vettra/boundary/diagnostics.h"
+#include "vettra/report/sections.h"
+#include "vettra/report/writer.h"
+#include "vettra/text/bounded.h"
 
 /* Line numbers handed to record_error; they end up in result messages. */
 static const int LINE_ACTIVE_ARRANGEMENT_NAME = 1790;

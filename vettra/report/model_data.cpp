@@ -8,12 +8,12 @@
 
 #include <vector>
 
-#include "boundary/diagnostics.h"
-#include "boundary/environment.h"
 #include "orvel/zk.h"
-#include "report/sections.h"
-#include "report/writer.h"
-#include "text/bounded.h"
+#include "vettra/boundary/diagnostics.h"
+#include "vettra/boundary/environment.h"
+#include "vettra/report/sections.h"
+#include "vettra/report/writer.h"
+#include "vettra/text/bounded.h"
 
 /* Line numbers handed to record_error; they end up in result messages. */
 static const int LINE_PART_BODY_FEATURES = 1387;

@@ -6,12 +6,12 @@
 #include <string.h>
 #include <time.h>
 
-#include "boundary/diagnostics.h"
 #include "orvel/zk.h"
-#include "report/sections.h"
-#include "report/writer.h"
-#include "text/bounded.h"
-#include "text/names.h"
+#include "vettra/boundary/diagnostics.h"
+#include "vettra/report/sections.h"
+#include "vettra/report/writer.h"
+#include "vettra/text/bounded.h"
+#include "vettra/text/names.h"
 
 /* Line numbers handed to record_error; they end up in result messages. */
 static const int LINE_READ_ATTRIBUTE = 1059;
