@@ -78,6 +78,10 @@ struct SiteCase {
   int line;
 };
 
+void PrintTo(const SiteCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class FailureSite : public ::testing::TestWithParam<SiteCase> {};
 
 TEST_P(FailureSite, LineNumberReachesTheResultRecord) {

@@ -115,6 +115,10 @@ struct OptionCase {
   bool normalised;
 };
 
+void PrintTo(const OptionCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class NormalisedMass : public ::testing::TestWithParam<OptionCase> {};
 
 TEST_P(NormalisedMass, OptionIsTrueInAnyCaseAndDensitiesComeBack) {

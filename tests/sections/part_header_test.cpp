@@ -73,6 +73,10 @@ struct FieldsCase {
   const char *description_line;
 };
 
+void PrintTo(const FieldsCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class PartHeaderFields : public ::testing::TestWithParam<FieldsCase> {};
 
 TEST_P(PartHeaderFields, UnitsAndDescriptionLines) {

@@ -111,12 +111,15 @@ CheckOutput run_check(const CheckRequest &request) {
   std::string result_file = dir + "/result.csv";
   std::string log_file = dir + "/syslog.txt";
 
-  // History times are shown in local time: pin the zone so reports compare.
-  std::string command = "env TZ=UTC";
+  // The part is named relative to its own directory, so the names in the
+  // report do not depend on where the tests run. History times are shown in
+  // local time: the zone is pinned so that reports compare.
+  fs::path part(request.part);
+  std::string command = "cd " + shell_quoted(part.parent_path().string()) + " && env TZ=UTC";
   for (const auto &[name, value] : request.env) command += " " + shell_quoted(name + "=" + value);
-  command += " " + shell_quoted(ORVEL_BIN) + " batch --single-part " + shell_quoted(request.part) +
-             " --outdir " + shell_quoted(dir) + " --result-file " + shell_quoted(result_file) +
-             " --syslog " + shell_quoted(log_file);
+  command += " " + shell_quoted(ORVEL_BIN) + " batch --single-part " +
+             shell_quoted(part.filename().string()) + " --outdir " + shell_quoted(dir) +
+             " --result-file " + shell_quoted(result_file) + " --syslog " + shell_quoted(log_file);
   if (!request.action.empty()) command += " --action " + shell_quoted(request.action);
   for (const std::string &option : request.options) command += " " + shell_quoted(option);
   command += " >" + shell_quoted(dir + "/stdout.txt") + " 2>" + shell_quoted(dir + "/stderr.txt");

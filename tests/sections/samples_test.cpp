@@ -14,6 +14,10 @@ struct SectionCase {
   const char *stem;    // golden files are <stem>.<section>.txt
 };
 
+void PrintTo(const SectionCase &c, std::ostream *os) {
+  *os << c.stem;
+}
+
 class SampleSections : public ::testing::TestWithParam<SectionCase> {};
 
 TEST_P(SampleSections, EverySectionMatchesItsGoldenFile) {
@@ -51,6 +55,10 @@ struct SelectionCase {
   bool model;
   bool assembly;
 };
+
+void PrintTo(const SelectionCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class SectionSelection : public ::testing::TestWithParam<SelectionCase> {};
 
