@@ -52,4 +52,10 @@ const char *code_message(int code) {
   return nullptr;
 }
 
+std::vector<int> known_codes() {
+  std::vector<int> codes;
+  for (const CodeEntry &entry : kTable) codes.push_back(entry.code);
+  return codes;
+}
+
 }  // namespace orvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvel {
 
@@ -40,5 +41,8 @@ enum HostCode : int {
 
 // The table text of `code`, nothing when the table has no such code.
 const char *code_message(int code);
+
+// Every code of the table.
+std::vector<int> known_codes();
 
 }  // namespace orvel

@@ -154,19 +154,18 @@ void Session::close_all() {
 int Session::injected_failure(const char *call, tag_t object) {
   if (!work_) return 0;
   const model::Object *about = object ? find(object) : nullptr;
+  // Every matching declaration counts the call; the first one due fires.
+  int code = 0;
   for (model::FailureSpec &f : work_->failures) {
     if (f.call != call) continue;
-    if (f.object) {
-      if (!about) continue;
-      const model::Object *origin = about->origin();
-      if (about != f.object && origin != f.object) continue;
+    if (f.object && (!about || (about != f.object && about->origin() != f.object))) continue;
+    bool due = ++f.seen > f.skip && (!f.times || f.fired < *f.times);
+    if (due && code == 0) {
+      ++f.fired;
+      code = f.code;
     }
-    if (++f.seen <= f.skip) continue;
-    if (f.times && f.fired >= *f.times) continue;
-    ++f.fired;
-    return f.code;
   }
-  return 0;
+  return code;
 }
 
 void Session::set_failure_detail(int code, const std::string &detail) {

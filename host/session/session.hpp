@@ -58,6 +58,7 @@ class Session {
   void set_work_part(model::Part *part) { work_ = part; }
   void set_display_part(model::Part *part) { display_ = part; }
   model::Part *find_part(tag_t tag) const { return find_as<model::Part>(tag, ZK_part_type); }
+  size_t part_count() const { return parts_.size(); }
 
   // PDM mode.
   pdm::Store *pdm() const { return pdm_.get(); }
