@@ -115,6 +115,13 @@ OpenResult Session::open_part(const std::string &name) {
   tree_options.failure_action = options_.load_options.failure_action;
   tree_options.load_components = options_.load_options.load_components;
   tree_options.search_dirs = options_.search_dirs;
+  if (pdm_) {
+    tree_options.managed_file = [this](const std::string &component, bool *managed) {
+      std::optional<pdm::EncodedName> encoded = pdm::decode_name(component);
+      *managed = encoded.has_value();
+      return encoded ? pdm_->resolve(*encoded) : std::nullopt;
+    };
+  }
   partfile::LoadedTree tree;
   try {
     tree = partfile::load_tree(full_name, file, tree_options, find_open);
