@@ -85,10 +85,9 @@ export VETR_POSTCOMMAND=true
 declare -F "case_$case_name" >/dev/null || fail "no such case"
 "case_$case_name"
 
-for report in $(find out -name '*.xml' | sort); do
-  xmllint --noout "$report" 2>>out/xmllint.stderr || fail "$report is not well-formed"
-done
-[ -s out/xmllint.stderr ] || rm -f out/xmllint.stderr
+while read -r report; do
+  xmllint --noout "$report" || fail "$report is not well-formed"
+done < <(find out -name '*.xml' | sort)
 
 if [ "${E2E_UPDATE:-0}" = 1 ]; then
   rm -rf "$golden"
