@@ -94,34 +94,58 @@ class TreeLoader {
   void load_component(Part &assembly, Instance &instance, const std::string &path) {
     if (options_.load_components == 0) return;  // ZK_ASSEM_dont_load_components
     bool abort = options_.failure_action == 0;
-    std::vector<std::string> tried =
-        component_candidates(instance.file, assembly.file_path, options_);
-    auto found = std::find_if(tried.begin(), tried.end(), is_file);
     try {
-      if (found == tried.end()) {
-        std::string list;
-        for (const std::string &t : tried) list += (list.empty() ? "" : ", ") + t;
-        throw LoadError(
-            kComponentMissing, assembly.file_path, path + "/part",
-            "component part file \"" + instance.file + "\" not found (tried " + list + ")");
-      }
-      if (found->size() > ZK_MAX_FSPEC_SIZE) {
+      Located located = locate(assembly, instance, path);
+      const std::string &file = located.file;
+      if (file.size() > ZK_MAX_FSPEC_SIZE && !located.managed) {
         throw LoadError(kPartNameTooLong, assembly.file_path, path + "/part",
-                        "component part name of " + std::to_string(found->size()) +
+                        "component part name of " + std::to_string(file.size()) +
                             " characters is longer than " + std::to_string(ZK_MAX_FSPEC_SIZE));
       }
-      std::string key = file_key(*found);
+      std::string key = file_key(file);
       if (std::find(stack_.begin(), stack_.end(), key) != stack_.end()) {
         throw LoadError(kComponentCycle, assembly.file_path, path + "/part",
                         "component \"" + instance.file + "\" contains the assembly itself");
       }
-      Part *child = load(*found, *found);
+      Part *child = load(located.managed ? instance.file : file, file);
       check_reference_set(assembly, instance, *child, path);
       instance.child = child;
     } catch (const LoadError &e) {
       if (abort || e.code() == kComponentCycle) throw;
       ++tree_.failed_parts;
     }
+  }
+
+  struct Located {
+    std::string file;
+    bool managed = false;  // named by a managed name
+  };
+
+  // The file of a component: from the managed store for a managed name,
+  // else the first candidate the load options give that exists.
+  Located locate(const Part &assembly, const Instance &instance, const std::string &path) {
+    if (options_.managed_file) {
+      bool managed = false;
+      std::optional<std::string> file = options_.managed_file(instance.file, &managed);
+      if (managed) {
+        if (!file) {
+          throw LoadError(kManagedPartUnknown, assembly.file_path, path + "/part",
+                          "the store has no part \"" + instance.file + "\"");
+        }
+        return {*file, true};
+      }
+    }
+    std::vector<std::string> tried =
+        component_candidates(instance.file, assembly.file_path, options_);
+    auto found = std::find_if(tried.begin(), tried.end(), is_file);
+    if (found == tried.end()) {
+      std::string list;
+      for (const std::string &t : tried) list += (list.empty() ? "" : ", ") + t;
+      throw LoadError(
+          kComponentMissing, assembly.file_path, path + "/part",
+          "component part file \"" + instance.file + "\" not found (tried " + list + ")");
+    }
+    return {*found, false};
   }
 
   void check_reference_set(const Part &assembly, const Instance &instance, const Part &child,

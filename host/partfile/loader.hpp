@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct TreeOptions {
   int failure_action = 0;   // ZK_ASSEM_do_abort_on_failure or _dont_abort_on_failure
   int load_components = 1;  // ZK_ASSEM_dont_load_components leaves components unloaded
   std::vector<std::string> search_dirs;
+  // PDM mode: the part file of a managed part name. Sets *managed when the
+  // name is a managed one; gives nothing when the store lacks the part.
+  std::function<std::optional<std::string>(const std::string &name, bool *managed)> managed_file;
 };
 
 struct LoadedTree {

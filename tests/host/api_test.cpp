@@ -71,15 +71,16 @@ TEST_P(FileSpecNames, DeriveTheRequestedPiece) {
   EXPECT_EQ(std::string(out), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, FileSpecNames,
-    ::testing::Values(NameCase{"d:\\parts\\bracket.prt", 2, "bracket"},
-                      NameCase{"/p/bracket.prt", 2, "bracket"},
-                      NameCase{"mixed/dir\\a.b.prt", 2, "a.b"},
-                      NameCase{"bracket", 2, "bracket"}, NameCase{"dir/.hidden", 2, ".hidden"},
-                      NameCase{"my part #1.prt", 2, "my part #1"},
-                      NameCase{"/p/bracket.prt", 1, "bracket.prt"},
-                      NameCase{"/p/q/bracket.prt", 3, "/p/q"}, NameCase{"bracket.prt", 3, ""}));
+INSTANTIATE_TEST_SUITE_P(Modes, FileSpecNames,
+                         ::testing::Values(NameCase{"d:\\parts\\bracket.prt", 2, "bracket"},
+                                           NameCase{"/p/bracket.prt", 2, "bracket"},
+                                           NameCase{"mixed/dir\\a.b.prt", 2, "a.b"},
+                                           NameCase{"bracket", 2, "bracket"},
+                                           NameCase{"dir/.hidden", 2, ".hidden"},
+                                           NameCase{"my part #1.prt", 2, "my part #1"},
+                                           NameCase{"/p/bracket.prt", 1, "bracket.prt"},
+                                           NameCase{"/p/q/bracket.prt", 3, "/p/q"},
+                                           NameCase{"bracket.prt", 3, ""}));
 
 TEST(FileSpecs, RefuseUnknownModesAndCutLongNamesAtTheBuffer) {
   char out[ZK_FSPEC_BUFSIZE + 8];
@@ -210,8 +211,7 @@ TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
     }
     seen << ";";
   }
-  EXPECT_EQ(seen.str(),
-            "MATERIAL:Steel & <more>;COUNT:-3;WEIGHT:1.25;CHECKED:41304 545;SECOND:9;");
+  EXPECT_EQ(seen.str(), "MATERIAL:Steel & <more>;COUNT:-3;WEIGHT:1.25;CHECKED:41304 545;SECOND:9;");
 
   index = 0;
   ASSERT_EQ(ZK_ATTR_cycle(part_, &index, ZK_ATTR_integer, title, &value), 0);
@@ -305,8 +305,7 @@ TEST_F(Api, ComputeMassOnlyForBodiesThatEncloseAVolume) {
       << "a sheet that encloses a volume counts";
   EXPECT_GT(props[1], 6.0);
   tag_t feature = cycle(ZK_feature_type)[0];
-  EXPECT_EQ(ZK_MODL_ask_mass_props_3d(&feature, 1, 1, 3, 0.0, 1, acc, props, stats),
-            kWrongType);
+  EXPECT_EQ(ZK_MODL_ask_mass_props_3d(&feature, 1, 1, 3, 0.0, 1, acc, props, stats), kWrongType);
 
   ASSERT_EQ(ZK_MODL_set_body_density(bodies_[0], 3, 1.0), 0);
   ASSERT_EQ(ZK_MODL_ask_mass_props_3d(&bodies_[0], 1, 1, 3, 0.0, 1, acc, props, stats), 0);

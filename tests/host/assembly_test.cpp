@@ -6,6 +6,7 @@
 
 #include "api/codes.hpp"
 #include "orvel/zk.h"
+#include "pdm/store.hpp"
 #include "session/session.hpp"
 #include "test_support.hpp"
 
@@ -52,9 +53,8 @@ std::string instance_name(tag_t component) {
   char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
       instance[ZK_INSTANCE_NAME_BUFSIZE];
   double origin[3], matrix[9], transform[4][4];
-  EXPECT_EQ(ZK_ASSEM_ask_component_data(component, file, refset, instance, origin, matrix,
-                                        transform),
-            0);
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(component, file, refset, instance, origin, matrix, transform), 0);
   return instance;
 }
 
@@ -135,8 +135,7 @@ TEST_F(Assemblies, ShowComponentBodiesThroughReferenceSetsAndSkipSuppressedOnes)
   ASSERT_EQ(ZK_ASSEM_ask_suppress_state(instance, &suppressed), 0);
   EXPECT_EQ(suppressed, 1);
   tag_t expression = NULL_TAG;
-  ASSERT_EQ(ZK_ASSEM_ask_suppression_exp(ZK_ASSEM_ask_inst_of_part_occ(components[2]),
-                                         &expression),
+  ASSERT_EQ(ZK_ASSEM_ask_suppression_exp(ZK_ASSEM_ask_inst_of_part_occ(components[2]), &expression),
             0);
   int type = 0, subtype = 0;
   ASSERT_EQ(ZK_OBJ_ask_type_and_subtype(expression, &type, &subtype), 0);
@@ -160,9 +159,9 @@ TEST_F(Assemblies, PlaceOccurrenceBodiesByTheComposedComponentTransforms) {
   char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
       instance[ZK_INSTANCE_NAME_BUFSIZE];
   double origin[3], matrix[9], transform[4][4];
-  ASSERT_EQ(ZK_ASSEM_ask_component_data(components[1], file, refset, instance, origin, matrix,
-                                        transform),
-            0);
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[1], file, refset, instance, origin, matrix, transform),
+      0);
   EXPECT_STREQ(file, "asm/leaf.prt");
   EXPECT_STREQ(refset, "Entire Part");
   EXPECT_EQ(origin[1], 10.0) << "the origin is relative to the parent";
@@ -235,10 +234,11 @@ struct InjectionCase {
   std::vector<int> expected;  // codes of six ZK_PART_ask_units calls
 };
 
-std::ostream &operator<<(std::ostream &out, const InjectionCase &c) { return out << c.label; }
+std::ostream &operator<<(std::ostream &out, const InjectionCase &c) {
+  return out << c.label;
+}
 
-class InjectedFailures : public HostTest,
-                         public ::testing::WithParamInterface<InjectionCase> {};
+class InjectedFailures : public HostTest, public ::testing::WithParamInterface<InjectionCase> {};
 
 TEST_P(InjectedFailures, FailTheMatchingCallsOnly) {
   part("p.prt", R"({"failures": )" + GetParam().failures + "}");
@@ -253,18 +253,20 @@ TEST_P(InjectedFailures, FailTheMatchingCallsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Specs, InjectedFailures,
-    ::testing::Values(
-        InjectionCase{"every_call", R"([{"call": "ZK_PART_ask_units", "code": 1006}])",
-                      {1006, 1006, 1006, 1006, 1006, 1006}},
-        InjectionCase{"skip_then_times",
-                      R"([{"call": "ZK_PART_ask_units", "code": 1006, "skip": 2, "times": 2}])",
-                      {0, 0, 1006, 1006, 0, 0}},
-        InjectionCase{"other_call", R"([{"call": "ZK_PART_ask_description", "code": 1006}])",
-                      {0, 0, 0, 0, 0, 0}},
-        InjectionCase{"first_spec_that_fires_wins",
-                      R"([{"call": "ZK_PART_ask_units", "code": 1, "times": 1},
+    ::testing::Values(InjectionCase{"every_call",
+                                    R"([{"call": "ZK_PART_ask_units", "code": 1006}])",
+                                    {1006, 1006, 1006, 1006, 1006, 1006}},
+                      InjectionCase{
+                          "skip_then_times",
+                          R"([{"call": "ZK_PART_ask_units", "code": 1006, "skip": 2, "times": 2}])",
+                          {0, 0, 1006, 1006, 0, 0}},
+                      InjectionCase{"other_call",
+                                    R"([{"call": "ZK_PART_ask_description", "code": 1006}])",
+                                    {0, 0, 0, 0, 0, 0}},
+                      InjectionCase{"first_spec_that_fires_wins",
+                                    R"([{"call": "ZK_PART_ask_units", "code": 1, "times": 1},
                           {"call": "ZK_PART_ask_units", "code": 2, "skip": 3}])",
-                      {1, 0, 0, 2, 2, 2}}),
+                                    {1, 0, 0, 2, 2, 2}}),
     [](const auto &info) { return std::string(info.param.label); });
 
 TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
@@ -275,12 +277,12 @@ TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
   char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
       instance[ZK_INSTANCE_NAME_BUFSIZE];
   double origin[3], matrix[9], transform[4][4];
-  EXPECT_EQ(ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix,
-                                        transform),
-            1004);
-  EXPECT_EQ(ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix,
-                                        transform),
-            0)
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix, transform),
+      1004);
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix, transform),
+      0)
       << "times 1";
   // Failures of a component part do not apply while the assembly is the work part.
   int units = 0;
@@ -295,12 +297,14 @@ TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
 struct LayoutCase {
   const char *label;
   int load_options;
-  const char *component;           // as written in the assembly
+  const char *component;            // as written in the assembly
   std::vector<const char *> files;  // part files that exist besides the assembly
-  const char *expected;            // component part name, or nullptr: not found
+  const char *expected;             // component part name, or nullptr: not found
 };
 
-std::ostream &operator<<(std::ostream &out, const LayoutCase &c) { return out << c.label; }
+std::ostream &operator<<(std::ostream &out, const LayoutCase &c) {
+  return out << c.label;
+}
 
 class LoadOptions : public HostTest, public ::testing::WithParamInterface<LayoutCase> {};
 
@@ -332,15 +336,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LayoutCase{"directory_beside", 0, "w.prt", {"a/w.prt"}, "a/w.prt"},
         LayoutCase{"directory_subfolder", 0, "sub/w.prt", {"a/sub/w.prt"}, "a/sub/w.prt"},
-        LayoutCase{"directory_absolute_uses_the_leaf_name", 0, "/nowhere/w.prt", {"a/w.prt"},
-                   "a/w.prt"},
+        LayoutCase{
+            "directory_absolute_uses_the_leaf_name", 0, "/nowhere/w.prt", {"a/w.prt"}, "a/w.prt"},
         LayoutCase{"directory_ignores_search_dirs", 0, "w.prt", {"lib1/w.prt"}, nullptr},
-        LayoutCase{"search_first_dir_first", 1, "w.prt", {"lib1/w.prt", "lib2/w.prt", "a/w.prt"},
+        LayoutCase{"search_first_dir_first",
+                   1,
+                   "w.prt",
+                   {"lib1/w.prt", "lib2/w.prt", "a/w.prt"},
                    "lib1/w.prt"},
         LayoutCase{"search_second_dir", 1, "w.prt", {"lib2/w.prt", "a/w.prt"}, "lib2/w.prt"},
         LayoutCase{"search_then_assembly_dir", 1, "w.prt", {"a/w.prt"}, "a/w.prt"},
         LayoutCase{"search_nowhere", 1, "w.prt", {"w.prt"}, nullptr},
-        LayoutCase{"as_saved_relative_to_cwd", 2, "lib2/w.prt", {"lib2/w.prt", "a/lib2/w.prt"},
+        LayoutCase{"as_saved_relative_to_cwd",
+                   2,
+                   "lib2/w.prt",
+                   {"lib2/w.prt", "a/lib2/w.prt"},
                    "lib2/w.prt"},
         LayoutCase{"as_saved_not_beside", 2, "w.prt", {"a/w.prt"}, nullptr}),
     [](const auto &info) { return std::string(info.param.label); });
@@ -367,9 +377,9 @@ TEST_F(LoadFailures, KeepAMissingComponentWhenToldNotToAbort) {
   char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
       instance[ZK_INSTANCE_NAME_BUFSIZE];
   double origin[3], matrix[9], transform[4][4];
-  ASSERT_EQ(ZK_ASSEM_ask_component_data(components[0], file, refset, instance, origin, matrix,
-                                        transform),
-            0);
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[0], file, refset, instance, origin, matrix, transform),
+      0);
   EXPECT_STREQ(file, "gone.prt");
   EXPECT_EQ(cycle(top, ZK_solid_type).size(), 1u) << "only the loaded component shows bodies";
 }
@@ -409,6 +419,59 @@ TEST_F(LoadFailures, RefuseAReferenceSetTheComponentPartLacks) {
   part("ok.prt", "{}");
   EXPECT_EQ(open_code("top.prt"), kPartFileInvalid);
   EXPECT_NE(last_failure_detail().find("top.prt: /objects/0/reference_set"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel::test
+
+namespace orvel::test {
+namespace {
+
+class ManagedParts : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    auto store = pdm::Store::open((dir_ / "store.db").string(), true);
+    store->add_item("4711", "bracket assembly");
+    store->add_revision("4711", "A");
+    store->add_dataset("4711", "A", "", "", "files/top.prt");
+    store->add_item("4712", "wheel");
+    store->add_revision("4712", "B");
+    store->add_dataset("4712", "B", "spec", "sheet1", "files/wheel.prt");
+    store.reset();
+    part("files/top.prt", R"({"objects": [
+      {"id": "c1", "kind": "component", "part": "@DB/4712/B/spec/sheet1"},
+      {"id": "c2", "kind": "component", "part": "plain.prt"}]})");
+    part("files/wheel.prt", "{}");
+    part("files/plain.prt", "{}");
+    HostOptions options;
+    options.pdm_store = (dir_ / "store.db").string();
+    configure(options);
+  }
+};
+
+TEST_F(ManagedParts, OpenByManagedNameWithManagedAndPlainComponents) {
+  tag_t top = open("@DB/4711/A");
+  char name[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(ZK_PART_ask_part_name(top, name), 0);
+  EXPECT_STREQ(name, "@DB/4711/A");
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(components.size(), 2u);
+  ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[0]), name), 0);
+  EXPECT_STREQ(name, "@DB/4712/B/spec/sheet1");
+  ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[1]), name), 0);
+  std::string plain = name;
+  EXPECT_EQ(plain.substr(plain.size() - 16), "/files/plain.prt")
+      << "beside the assembly's file: " << name;
+  EXPECT_EQ(open("@DB/4711/A"), top);
+}
+
+TEST_F(ManagedParts, RefuseAManagedNameTheStoreLacks) {
+  EXPECT_EQ(open_code("@DB/4711/Z"), kManagedPartUnknown);
+  EXPECT_NE(last_failure_detail().find("@DB/4711/Z"), std::string::npos);
+  part("files/other.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "@DB/9/A"}]})");
+  EXPECT_EQ(open_code("files/other.prt"), kManagedPartUnknown);
+  EXPECT_NE(last_failure_detail().find("files/other.prt: /objects/0/part"), std::string::npos);
 }
 
 }  // namespace
