@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build demo test test-asan format clean
+.PHONY: all deps configure build demo test test-asan bench format clean
 
 all: build
 
@@ -26,6 +26,9 @@ test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVETTRA_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@bench/run $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "orvel/zk_types.h"
 
 namespace orvel::pdm {
 
@@ -47,6 +50,17 @@ class Store {
   std::optional<std::string> resolve(const EncodedName &name) const;
   // Every dataset as its encoded name and part file, for listings.
   std::vector<std::pair<std::string, std::string>> datasets() const;
+
+  // Handles of items and revisions for the VQMGR calls. Each is drawn once
+  // from `new_tag` (the session's allocator) and then kept, so asking again
+  // gives the same tag. Nothing (0) for an item or revision the store lacks.
+  tag_t item_tag(const std::string &part_number, const std::function<tag_t()> &new_tag);
+  tag_t revision_tag(const std::string &part_number, const std::string &revision,
+                     const std::function<tag_t()> &new_tag);
+  // What a handle stands for: the part number of an item tag; the part number
+  // and revision of a revision tag. Nothing for any other tag.
+  std::optional<std::string> item_of(tag_t item) const;
+  std::optional<std::pair<std::string, std::string>> revision_of(tag_t revision) const;
 
  private:
   struct Impl;

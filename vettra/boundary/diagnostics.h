@@ -27,6 +27,9 @@ void fetch_result(int *code, char text[ERROR_TEXT_SIZE]);
 #define TIME_TEXT_SIZE 256
 void log_timestamp(const char *label);
 void timestamp_text(char buffer[TIME_TEXT_SIZE]);
+/* timestamp_text for a given broken-down time. */
+struct tm;
+void format_timestamp(const struct tm *time, char buffer[TIME_TEXT_SIZE]);
 void memory_snapshot(char buffer[TIME_TEXT_SIZE]);
 
 #endif

@@ -22,5 +22,11 @@ int write_xml_header(const char *path);
 int write_load_options(const char *path);
 int write_xml_end(const char *path);
 int host_release(int *minor_out);
+/* Reads the major and minor number that follow the last "V" of a release
+ * text, up to the first full stop after it; a number that cannot be read
+ * leaves its output unchanged. */
+void parse_release_text(const char *text, int *major, int *minor);
+/* Forgets the cached release numbers (both -1 again). */
+void reset_release_cache(void);
 
 #endif

@@ -1,0 +1,123 @@
+// Interactive and batch runs: set up the host session, load the plug-in,
+// open the parts or fill the run configuration, and call the entry point.
+#include "run.hpp"
+
+#include <iostream>
+#include <stdexcept>
+
+#include "boundary/run_config.h"
+#include "orvel/zk.h"
+#include "plugin.hpp"
+#include "session/host_control.hpp"
+
+namespace orvel::cli {
+
+namespace {
+
+using ZkusrEntry = int (*)(char *, int *, int);
+using StartOfProgramEntry = int (*)();
+
+void configure(const HostArgs &host) {
+  HostOptions options;
+  options.syslog_file = host.syslog;
+  options.release = host.release;
+  options.pdm_store = host.pdm_store;
+  options.search_dirs = host.search_dirs;
+  options.load_options = default_load_options();
+  host.load_options.apply(&options.load_options);
+  configure_host(options);
+}
+
+// The host's full account of a failed call: the detail of the last failure,
+// else the code's message.
+std::string failure_text(int code) {
+  std::string detail = last_failure_detail();
+  if (!detail.empty()) return detail;
+  char message[ZK_FAIL_MESSAGE_BUFSIZE] = "";
+  ZK_get_fail_message(code, message);
+  return message;
+}
+
+// Opens a part as the work and displayed part; on failure writes the host's
+// message to standard error and returns NULL_TAG.
+tag_t open_part(const std::string &name) {
+  tag_t part = NULL_TAG;
+  ZK_PART_load_status_t status{};
+  int code = ZK_PART_open(name.c_str(), &part, &status);
+  if (code != 0) {
+    std::cerr << "orvel: cannot open " << name << " (code " << code << "): " << failure_text(code)
+              << '\n';
+    return NULL_TAG;
+  }
+  return part;
+}
+
+}  // namespace
+
+int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
+  try {
+    configure(host);
+  } catch (const std::exception &e) {
+    std::cerr << "orvel: " << e.what() << '\n';
+    return kExitHostFailed;
+  }
+  try {
+    Plugin plugin(host.plugin);
+    auto zkusr = reinterpret_cast<ZkusrEntry>(plugin.symbol("zkusr"));
+    ZK_initialize();
+    // The displayed part is opened first, so that opening PART afterwards
+    // leaves PART the work part; then the display goes back to PART2.
+    tag_t display_tag = NULL_TAG;
+    if (!display.empty() && (display_tag = open_part(display)) == NULL_TAG) {
+      ZK_terminate();
+      return kExitHostFailed;
+    }
+    if (open_part(part) == NULL_TAG) {
+      ZK_terminate();
+      return kExitHostFailed;
+    }
+    if (display_tag != NULL_TAG) {
+      int code = set_display_part(display_tag);
+      if (code != 0) {
+        std::cerr << "orvel: cannot display " << display << ": " << failure_text(code) << '\n';
+        ZK_terminate();
+        return kExitHostFailed;
+      }
+    }
+    char parameter[1] = "";
+    int status = 0;
+    zkusr(parameter, &status, 0);
+    return kExitOk;
+  } catch (const std::runtime_error &e) {
+    std::cerr << "orvel: " << e.what() << '\n';
+    return kExitNoPlugin;
+  }
+}
+
+int run_batch(const HostArgs &host, const FieldValues &config) {
+  try {
+    configure(host);
+  } catch (const std::exception &e) {
+    std::cerr << "orvel: " << e.what() << '\n';
+    return kExitHostFailed;
+  }
+  try {
+    Plugin plugin(host.plugin);
+    auto *record = static_cast<run_config *>(plugin.symbol("vettra_run_config"));
+    auto start = reinterpret_cast<StartOfProgramEntry>(plugin.symbol("StartOfProgram"));
+    ZK_initialize();
+    config.apply(record);
+    int code = start();
+    ZK_terminate();
+    if (code != 0) {
+      std::cerr << "orvel: StartOfProgram returned " << code << '\n';
+      return kExitPluginFailed;
+    }
+    return kExitOk;
+  } catch (const std::runtime_error &e) {
+    std::cerr << "orvel: " << e.what() << '\n';
+    return kExitNoPlugin;
+  }
+}
+
+}  // namespace orvel::cli

@@ -1,0 +1,39 @@
+// Runs of the plug-in inside a host session: `orvel interactive` and
+// `orvel batch`, and the exit statuses of the command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fields.hpp"
+
+namespace orvel::cli {
+
+// Exit statuses of the orvel command (docs/command-line.md).
+enum ExitStatus {
+  kExitOk = 0,
+  kExitPluginFailed = 1,  // StartOfProgram returned a non-zero code
+  kExitUsage = 2,         // bad command line, bad value, bad job file
+  kExitNoPlugin = 3,      // plug-in missing, not loadable, or lacking an entry point
+  kExitHostFailed = 4,    // the host could not start, open the store or the part
+};
+
+// Settings of the host session, common to interactive and batch runs.
+struct HostArgs {
+  std::string plugin;
+  std::string syslog;
+  std::string pdm_store;
+  std::vector<std::string> search_dirs;
+  std::string release = "V8.0.3.5";
+  FieldValues load_options{load_option_fields()};
+};
+
+// Opens `part` (and `display` as the displayed part when given), then calls
+// the plug-in's zkusr. Returns an exit status; messages go to standard error.
+int run_interactive(const HostArgs &host, const std::string &part, const std::string &display);
+
+// Fills the plug-in's run configuration with `config` and calls StartOfProgram
+// between ZK_initialize and ZK_terminate.
+int run_batch(const HostArgs &host, const FieldValues &config);
+
+}  // namespace orvel::cli

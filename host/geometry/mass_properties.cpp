@@ -1,0 +1,212 @@
+// Combined mass properties of placed bodies: each shape's local volume,
+// centroid and spread are carried to global coordinates by its placement,
+// weighted by its density, and summed; the inertia values, radii of gyration
+// and principal axes are derived from the sums. The result layout is
+// described in docs/mass-properties.md.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "shape_mass.hpp"
+
+namespace orvel::geom {
+
+namespace {
+
+// Result entries.
+enum Entry : int {
+  area_entry = 0,
+  volume_entry = 1,
+  mass_entry = 2,
+  centre_entry = 3,
+  first_moment_entry = 6,
+  origin_moment_entry = 9,
+  centroid_moment_entry = 12,
+  origin_product_entry = 15,
+  centroid_product_entry = 18,
+  origin_radius_entry = 21,
+  centroid_radius_entry = 24,
+  principal_moment_entry = 27,
+  principal_axis_entry = 30,
+};
+
+constexpr int jacobi_sweeps = 50;
+
+// One body's share, in global coordinates.
+struct PlacedMass {
+  LocalMass local;
+  Vec3 centroid;  // global
+  Mat3 spread;    // global, about the body's own centroid, unit density
+  double density;
+};
+
+Mat3 rotate_spread(const Transform &p, const Mat3 &spread) {
+  Mat3 out{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k)
+        for (int l = 0; l < 3; ++l) out[i][j] += p.r[i][k] * spread[k][l] * p.r[j][l];
+  return out;
+}
+
+PlacedMass place(const MassBody &body) {
+  PlacedMass placed{};
+  placed.local = local_mass(*body.shape);
+  placed.centroid = apply(body.placement, placed.local.centroid);
+  placed.spread = rotate_spread(body.placement, placed.local.spread);
+  placed.density = body.density;
+  return placed;
+}
+
+// The mass-weighted centre; by volume when no body has mass.
+Vec3 centre_of(const std::vector<PlacedMass> &placed, double mass, double volume) {
+  Vec3 by_mass{0.0, 0.0, 0.0};
+  Vec3 by_volume{0.0, 0.0, 0.0};
+  for (const PlacedMass &p : placed) {
+    by_mass = by_mass + (p.density * p.local.volume) * p.centroid;
+    by_volume = by_volume + p.local.volume * p.centroid;
+  }
+  if (mass != 0.0) return (1.0 / mass) * by_mass;
+  if (volume != 0.0) return (1.0 / volume) * by_volume;
+  return {0.0, 0.0, 0.0};
+}
+
+// Integral of (p - about)(p - about)^T dm over all bodies (parallel axes).
+Mat3 second_moments(const std::vector<PlacedMass> &placed, const Vec3 &about) {
+  Mat3 s{};
+  for (const PlacedMass &p : placed) {
+    const Vec3 d = p.centroid - about;
+    add_scaled(s, p.spread, p.density);
+    add_scaled(s, outer(d, d), p.density * p.local.volume);
+  }
+  return s;
+}
+
+// Inertia tensor from second moments: I = trace(S) 1 - S.
+Mat3 inertia_tensor(const Mat3 &s) {
+  const double trace = s[0][0] + s[1][1] + s[2][2];
+  Mat3 inertia{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) inertia[i][j] = (i == j ? trace : 0.0) - s[i][j];
+  return inertia;
+}
+
+void put(std::array<double, mass_result_size> &out, int entry, const Vec3 &v) {
+  out[entry] = v.x;
+  out[entry + 1] = v.y;
+  out[entry + 2] = v.z;
+}
+
+// Moments about X, Y, Z and products xy, yz, xz from second moments.
+void put_inertia(std::array<double, mass_result_size> &out, int moments, int products,
+                 const Mat3 &s) {
+  put(out, moments, {s[1][1] + s[2][2], s[0][0] + s[2][2], s[0][0] + s[1][1]});
+  put(out, products, {s[0][1], s[1][2], s[0][2]});
+}
+
+void put_radii(std::array<double, mass_result_size> &out, int radii, int moments, double mass) {
+  for (int i = 0; i < 3; ++i)
+    out[radii + i] =
+        mass > 0.0 && out[moments + i] > 0.0 ? std::sqrt(out[moments + i] / mass) : 0.0;
+}
+
+// Rotates the symmetric matrix `a` to diagonal form by Jacobi rotations;
+// the columns of `v` collect the eigenvectors.
+void jacobi_diagonalise(Mat3 &a, Mat3 &v) {
+  v = Mat3{};
+  for (int i = 0; i < 3; ++i) v[i][i] = 1.0;
+  for (int sweep = 0; sweep < jacobi_sweeps; ++sweep) {
+    const double off = std::fabs(a[0][1]) + std::fabs(a[0][2]) + std::fabs(a[1][2]);
+    const double scale = std::fabs(a[0][0]) + std::fabs(a[1][1]) + std::fabs(a[2][2]);
+    if (off <= 1e-15 * scale || off == 0.0) return;
+    for (int p = 0; p < 2; ++p) {
+      for (int q = p + 1; q < 3; ++q) {
+        if (a[p][q] == 0.0) continue;
+        const double theta = (a[q][q] - a[p][p]) / (2.0 * a[p][q]);
+        const double t =
+            (theta >= 0.0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
+        const double c = 1.0 / std::sqrt(t * t + 1.0);
+        const double s = t * c;
+        for (int k = 0; k < 3; ++k) {  // a = a * J
+          const double akp = a[k][p];
+          const double akq = a[k][q];
+          a[k][p] = c * akp - s * akq;
+          a[k][q] = s * akp + c * akq;
+        }
+        for (int k = 0; k < 3; ++k) {  // a = J^T * a
+          const double apk = a[p][k];
+          const double aqk = a[q][k];
+          a[p][k] = c * apk - s * aqk;
+          a[q][k] = s * apk + c * aqk;
+        }
+        for (int k = 0; k < 3; ++k) {  // v = v * J
+          const double vkp = v[k][p];
+          const double vkq = v[k][q];
+          v[k][p] = c * vkp - s * vkq;
+          v[k][q] = s * vkp + c * vkq;
+        }
+      }
+    }
+  }
+}
+
+// Turns an axis so that its largest component is positive.
+Vec3 canonical_axis(const Vec3 &axis) {
+  const double ax = std::fabs(axis.x);
+  const double ay = std::fabs(axis.y);
+  const double az = std::fabs(axis.z);
+  const double lead = ax >= ay && ax >= az ? axis.x : (ay >= az ? axis.y : axis.z);
+  return lead < 0.0 ? -1.0 * axis : axis;
+}
+
+// Principal moments in ascending order and their axes as a right-handed set.
+void put_principal(std::array<double, mass_result_size> &out, const Mat3 &inertia) {
+  Mat3 a = inertia;
+  Mat3 v{};
+  jacobi_diagonalise(a, v);
+  std::array<int, 3> order{0, 1, 2};
+  std::sort(order.begin(), order.end(), [&a](int i, int j) { return a[i][i] < a[j][j]; });
+  Vec3 axes[3];
+  for (int k = 0; k < 3; ++k) {
+    const int c = order[k];
+    out[principal_moment_entry + k] = a[c][c];
+    axes[k] = canonical_axis({v[0][c], v[1][c], v[2][c]});
+  }
+  axes[2] = cross(axes[0], axes[1]);
+  for (int k = 0; k < 3; ++k) put(out, principal_axis_entry + 3 * k, axes[k]);
+}
+
+}  // namespace
+
+std::array<double, mass_result_size> mass_properties(const std::vector<MassBody> &bodies) {
+  std::array<double, mass_result_size> out{};
+  std::vector<PlacedMass> placed;
+  placed.reserve(bodies.size());
+  for (const MassBody &body : bodies)
+    if (body.shape != nullptr) placed.push_back(place(body));
+
+  double area = 0.0, volume = 0.0, mass = 0.0;
+  for (const PlacedMass &p : placed) {
+    area += p.local.area;
+    volume += p.local.volume;
+    mass += p.density * p.local.volume;
+  }
+  const Vec3 centre = centre_of(placed, mass, volume);
+  const Mat3 about_centre = second_moments(placed, centre);
+  Mat3 about_origin = about_centre;
+  add_scaled(about_origin, outer(centre, centre), mass);
+
+  out[area_entry] = area;
+  out[volume_entry] = volume;
+  out[mass_entry] = mass;
+  put(out, centre_entry, centre);
+  put(out, first_moment_entry, mass * centre);
+  put_inertia(out, origin_moment_entry, origin_product_entry, about_origin);
+  put_inertia(out, centroid_moment_entry, centroid_product_entry, about_centre);
+  put_radii(out, origin_radius_entry, origin_moment_entry, mass);
+  put_radii(out, centroid_radius_entry, centroid_moment_entry, mass);
+  put_principal(out, inertia_tensor(about_centre));
+  return out;
+}
+
+}  // namespace orvel::geom

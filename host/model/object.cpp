@@ -1,0 +1,39 @@
+// Common object behaviour: attribute values, origins, component placements.
+#include "model/object.hpp"
+
+namespace orvel::model {
+
+bool AttributeValue::operator==(const AttributeValue &other) const {
+  if (type != other.type) return false;
+  switch (type) {
+    case ZK_ATTR_integer:
+      return integer == other.integer;
+    case ZK_ATTR_real:
+      return real == other.real;
+    case ZK_ATTR_time:
+      return time == other.time;
+    default:
+      return text == other.text;
+  }
+}
+
+const Object *Object::origin() const {
+  return occurrence && prototype ? prototype : this;
+}
+
+geom::Transform Instance::placement() const {
+  // The orientation rows are the component's axes in the assembly, so they
+  // are the columns of the rotation.
+  geom::Transform t = geom::identity();
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) t.r[i][j] = orientation[j][i];
+  }
+  t.t = origin;
+  return t;
+}
+
+bool Instance::shows_entire_part() const {
+  return refset_name.empty() || refset_name == "Entire Part";
+}
+
+}  // namespace orvel::model

@@ -1,0 +1,160 @@
+// The objects of the in-memory model. Every object belongs to one part and
+// carries the properties common to all host objects (tag, type, status,
+// name, display properties, attributes, persistent handle); the kinds below
+// add their own data. Occurrences (the appearance of a component's objects
+// in an assembly) are objects of the assembly that point at their prototype.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry/geometry.hpp"
+#include "orvel/zk_types.h"
+
+namespace orvel::model {
+
+class Part;
+struct Object;
+
+// Value of an attribute: one of the four attribute types.
+struct AttributeValue {
+  int type = ZK_ATTR_string;
+  int integer = 0;
+  double real = 0.0;
+  std::array<int, 2> time{0, 0};  // day number and minutes
+  std::string text;
+  bool operator==(const AttributeValue &other) const;
+};
+
+struct Attribute {
+  std::string title;
+  AttributeValue value;
+};
+
+// Links of one object in one ordered list (see ObjectList).
+struct ListHook {
+  Object *prev = nullptr;
+  Object *next = nullptr;
+};
+
+// The lists an object can be on: all objects of its part, the objects of
+// its type, the objects of its layer.
+enum ListKind { kAllList = 0, kTypeList = 1, kLayerList = 2, kListKinds = 3 };
+
+// An object not on any layer (expressions, features, reference sets ...).
+constexpr int kNoLayer = -1;
+
+struct Object {
+  Object(int type, int subtype) : type(type), subtype(subtype) {}
+  virtual ~Object() = default;
+  Object(const Object &) = delete;
+  Object &operator=(const Object &) = delete;
+
+  tag_t tag = NULL_TAG;
+  int type;
+  int subtype;
+  int status = ZK_OBJ_ALIVE;
+  std::optional<std::string> name;
+  int layer = kNoLayer;
+  int color = 0;
+  int font = 1;
+  int line_width = 0;
+  int blank_status = 0;
+  int highlight_status = 0;
+  std::vector<Attribute> attributes;
+  std::string handle;         // persistent handle text
+  bool handle_given = false;  // the part file named the handle
+  std::string id;             // id in the part file; empty for derived objects
+  Part *part = nullptr;       // owning part
+  bool occurrence = false;
+  Object *prototype = nullptr;  // for occurrences: the object shown
+  std::array<ListHook, kListKinds> hooks;
+
+  // The object that an object of the part file stands for: the object
+  // itself, or for an occurrence the object it was derived from.
+  const Object *origin() const;
+};
+
+struct Expression : Object {
+  Expression() : Object(ZK_expression_type, 0) {}
+  std::string formula;
+  double value = 0.0;
+};
+
+struct Material : Object {
+  Material() : Object(ZK_material_type, 0) {}
+};
+
+struct Feature : Object {
+  Feature() : Object(ZK_feature_type, 0) {}
+  std::string feature_type;  // e.g. "BLOCK"; free text
+  bool suppressed = false;
+};
+
+struct Body : Object {
+  Body() : Object(ZK_solid_type, ZK_solid_body_subtype) {}
+  int body_type = ZK_MODL_SOLID_BODY;
+  double density = 1.0;          // mass per cubic part unit
+  Material *material = nullptr;  // of the prototype for occurrences
+  std::vector<Feature *> features;
+  geom::Shape shape = geom::Block{{0, 0, 0}, {1, 1, 1}};
+  geom::Transform placement = geom::identity();  // into the owning part
+  // For an occurrence: the body of the component's part.
+  Body *source() { return occurrence ? static_cast<Body *>(prototype) : this; }
+  const Body *source() const { return occurrence ? static_cast<const Body *>(prototype) : this; }
+};
+
+struct ReferenceSet : Object {
+  ReferenceSet() : Object(ZK_reference_set_type, 0) {}
+  std::vector<Object *> members;
+};
+
+struct Arrangement : Object {
+  Arrangement() : Object(ZK_arrangement_type, 0) {}
+  bool active = false;
+};
+
+struct Instance;
+
+struct Mating {
+  std::string name;
+  Instance *mated = nullptr;  // none: the mated object is missing
+  int constraints = 0;
+  bool suppressed = false;
+};
+
+// A part's record of one component: which part file, where, how shown.
+// Type ZK_occ_instance_type. Occurrences of it appear in every assembly
+// that holds this part.
+struct Instance : Object {
+  Instance() : Object(ZK_occ_instance_type, 0) {}
+  std::string file;       // part file as written in the assembly
+  Part *child = nullptr;  // the loaded part, none when it failed to load
+  std::string instance_name;
+  std::string refset_name = "Entire Part";
+  geom::Vec3 origin{0, 0, 0};
+  double orientation[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};  // rows: X, Y, Z axes
+  bool suppressed = false;
+  Expression *suppression = nullptr;
+  std::optional<Mating> mating;
+  // The placement of the child part in this part's coordinates.
+  geom::Transform placement() const;
+  // True when the reference set shows every object of the child part.
+  bool shows_entire_part() const;
+};
+
+// A component occurrence (type ZK_component_type) in an assembly part's
+// occurrence tree; the root occurrence stands for the assembly itself.
+struct ComponentOcc : Object {
+  ComponentOcc() : Object(ZK_component_type, 0) { occurrence = true; }
+  Instance *instance = nullptr;                 // none for the root occurrence
+  ComponentOcc *parent = nullptr;               // none for the root occurrence
+  Part *shown = nullptr;                        // the prototype part
+  geom::Transform to_owner = geom::identity();  // from the shown part into the owner
+  bool suppressed = false;                      // this or an enclosing component is suppressed
+  std::vector<ComponentOcc *> children;
+};
+
+}  // namespace orvel::model

@@ -1,0 +1,142 @@
+// Part: object ownership, ordered lists and the occurrence tree.
+#include "model/part.hpp"
+
+#include <unordered_set>
+
+namespace orvel::model {
+
+Part::Part() : Object(ZK_part_type, 0) {
+  for (ObjectList &list : layers_) list = ObjectList(kLayerList);
+}
+
+Part::~Part() = default;
+
+void Part::adopt(std::unique_ptr<Object> object) {
+  Object *raw = object.get();
+  raw->part = this;
+  all_.append(raw);
+  types_.try_emplace(raw->type, kTypeList).first->second.append(raw);
+  if (raw->layer >= 0 && raw->layer <= ZK_LAYER_MAX) layers_[raw->layer].append(raw);
+  if (!raw->id.empty()) {
+    if (raw->layer != kNoLayer) ++objects_on_layers_;
+    file_objects_.push_back(raw);
+    by_id_.emplace(raw->id, raw);
+  }
+  owned_.push_back(std::move(object));
+}
+
+Object *Part::find_by_id(const std::string &id) const {
+  auto it = by_id_.find(id);
+  return it == by_id_.end() ? nullptr : it->second;
+}
+
+const ObjectList *Part::of_type(int type) const {
+  auto it = types_.find(type);
+  return it == types_.end() ? nullptr : &it->second;
+}
+
+void Part::set_layer(Object *object, int layer) {
+  if (!object->id.empty()) objects_on_layers_ += (layer != kNoLayer) - (object->layer != kNoLayer);
+  if (object->layer >= 0 && object->layer <= ZK_LAYER_MAX) layers_[object->layer].remove(object);
+  object->layer = layer;
+  if (layer >= 0 && layer <= ZK_LAYER_MAX) layers_[layer].append(object);
+}
+
+ComponentOcc *Part::occurrence_of(const Instance *instance) const {
+  auto it = level_one_.find(instance);
+  return it == level_one_.end() ? nullptr : it->second;
+}
+
+bool Part::has_components() const {
+  const ObjectList *components = of_type(ZK_component_type);
+  return components && !components->empty();
+}
+
+void Part::build_occurrences() {
+  const ObjectList *instances = of_type(ZK_occ_instance_type);
+  if (!instances || instances->empty()) return;
+  auto root = std::make_unique<ComponentOcc>();
+  root->shown = this;
+  root->handle = "#";
+  // The root stands for the assembly itself and is on no list.
+  root->part = this;
+  root_ = root.get();
+  owned_.push_back(std::move(root));
+  add_occurrences(root_, *this, geom::identity(), false, "#");
+}
+
+namespace {
+
+// The objects a component shows of its part: all of them, or the members of
+// the named reference set.
+std::optional<std::unordered_set<const Object *>> shown_members(const Instance &instance) {
+  if (instance.shows_entire_part() || !instance.child) return std::nullopt;
+  std::unordered_set<const Object *> members;
+  const ObjectList *sets = instance.child->of_type(ZK_reference_set_type);
+  for (Object *o = sets ? sets->first() : nullptr; o; o = sets->next(o)) {
+    auto *set = static_cast<ReferenceSet *>(o);
+    if (set->name && *set->name == instance.refset_name) {
+      members.insert(set->members.begin(), set->members.end());
+      break;
+    }
+  }
+  return members;
+}
+
+void copy_display(const Object &from, Object &to) {
+  to.name = from.name;
+  to.layer = from.layer;
+  to.color = from.color;
+  to.font = from.font;
+  to.line_width = from.line_width;
+  to.blank_status = from.blank_status;
+  to.attributes = from.attributes;
+}
+
+}  // namespace
+
+void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transform &to_owner,
+                           bool suppressed, const std::string &path) {
+  std::optional<std::unordered_set<const Object *>> filter;
+  if (parent->instance) filter = shown_members(*parent->instance);
+  auto visible = [&](const Object *o) { return !filter || filter->count(o) != 0; };
+
+  const ObjectList *instances = shown.of_type(ZK_occ_instance_type);
+  for (Object *o = instances ? instances->first() : nullptr; o; o = instances->next(o)) {
+    auto *instance = static_cast<Instance *>(o);
+    if (!visible(instance)) continue;
+    auto occ = std::make_unique<ComponentOcc>();
+    copy_display(*instance, *occ);
+    occ->instance = instance;
+    occ->prototype = instance;
+    occ->parent = parent;
+    occ->shown = instance->child;
+    occ->to_owner = geom::compose(to_owner, instance->placement());
+    occ->suppressed = suppressed || instance->suppressed;
+    occ->handle = path + "/" + instance->handle;
+    ComponentOcc *raw = add(std::move(occ));
+    parent->children.push_back(raw);
+    if (parent == root_) level_one_.emplace(instance, raw);
+    if (raw->suppressed || !raw->shown) continue;
+
+    std::optional<std::unordered_set<const Object *>> bodies = shown_members(*instance);
+    const ObjectList *child_bodies = raw->shown->of_type(ZK_solid_type);
+    for (Object *b = child_bodies ? child_bodies->first() : nullptr; b; b = child_bodies->next(b)) {
+      if (b->occurrence || b->subtype != ZK_solid_body_subtype) continue;
+      if (bodies && bodies->count(b) == 0) continue;
+      auto *prototype = static_cast<Body *>(b);
+      auto body = std::make_unique<Body>();
+      copy_display(*prototype, *body);
+      body->occurrence = true;
+      body->prototype = prototype;
+      body->body_type = prototype->body_type;
+      body->material = prototype->material;
+      body->placement = geom::compose(raw->to_owner, prototype->placement);
+      body->handle = raw->handle + ":" + prototype->handle;
+      add(std::move(body));
+    }
+    add_occurrences(raw, *raw->shown, raw->to_owner, raw->suppressed, raw->handle);
+  }
+}
+
+}  // namespace orvel::model

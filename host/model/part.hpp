@@ -1,0 +1,108 @@
+// A part: the host's document. It owns its objects and keeps them in ordered
+// lists (all objects, per type, per layer) so that every cycle steps in O(1).
+// An assembly part also holds its occurrence tree: a root occurrence, one
+// component occurrence per component at every depth and one occurrence body
+// per body shown through the components.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/object.hpp"
+#include "model/object_list.hpp"
+
+namespace orvel::model {
+
+struct HistoryEntry {
+  int version = 0;
+  int time = 0;  // seconds since 1970
+  std::string program;
+  std::string user;
+  std::string machine;
+};
+
+// An injected failure: the named call returns `code` on matching calls.
+struct FailureSpec {
+  std::string call;
+  int code = 0;
+  int skip = 0;
+  std::optional<int> times;  // none: every matching call after the skipped ones
+  std::string object_id;     // empty: calls about any object
+  const Object *object = nullptr;
+  int seen = 0;   // matching calls so far
+  int fired = 0;  // failures returned so far
+};
+
+class Part : public Object {
+ public:
+  Part();
+  ~Part() override;
+
+  // Identity.
+  std::string full_name;  // the name the part was opened by (normalised)
+  std::string file_path;  // the file it was read from and is saved to
+  std::string key;        // identity of the file (absolute, normalised)
+
+  // Part data.
+  int units = ZK_PART_METRIC;
+  std::optional<std::string> description;
+  std::vector<HistoryEntry> history;
+  std::vector<FailureSpec> failures;
+  int format_version = 1;
+
+  // Adds an object owned by this part at the end of its lists.
+  template <typename T>
+  T *add(std::unique_ptr<T> object) {
+    T *raw = object.get();
+    adopt(std::move(object));
+    return raw;
+  }
+
+  // Objects in file order (the objects the part file holds).
+  const std::vector<Object *> &file_objects() const { return file_objects_; }
+  Object *find_by_id(const std::string &id) const;
+
+  // Lists for cycles.
+  const ObjectList &all() const { return all_; }
+  const ObjectList *of_type(int type) const;
+  const ObjectList &on_layer(int layer) const { return layers_[layer]; }
+
+  // The number of the part file's objects that are on a layer.
+  int objects_on_layers() const { return objects_on_layers_; }
+
+  // Moves an object to another layer (kNoLayer: on none).
+  void set_layer(Object *object, int layer);
+
+  // The occurrence tree (assemblies only).
+  ComponentOcc *root_occurrence() const { return root_; }
+  ComponentOcc *occurrence_of(const Instance *instance) const;
+  bool has_components() const;
+
+  // Builds the occurrence tree from the instances of this part and of the
+  // parts below it; the parts below must have been built first.
+  void build_occurrences();
+
+  // Every object owned by the part, for registration with the session.
+  const std::vector<std::unique_ptr<Object>> &owned() const { return owned_; }
+
+ private:
+  void adopt(std::unique_ptr<Object> object);
+  void add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transform &to_owner,
+                       bool suppressed, const std::string &path);
+
+  std::vector<std::unique_ptr<Object>> owned_;
+  std::vector<Object *> file_objects_;
+  std::unordered_map<std::string, Object *> by_id_;
+  ObjectList all_{kAllList};
+  std::unordered_map<int, ObjectList> types_;
+  std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
+  ComponentOcc *root_ = nullptr;
+  int objects_on_layers_ = 0;
+  std::unordered_map<const Instance *, ComponentOcc *> level_one_;
+};
+
+}  // namespace orvel::model

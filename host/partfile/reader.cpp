@@ -1,0 +1,542 @@
+// Reading part files: JSON text to a validated, unregistered part. Every
+// problem becomes a LoadError naming the file, the JSON pointer of the
+// offending value and what is wrong with it.
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <unordered_set>
+
+#include "api/codes.hpp"
+#include "partfile/latin1.hpp"
+#include "partfile/part_file.hpp"
+
+namespace orvel::partfile {
+
+using json = nlohmann::ordered_json;
+using namespace orvel::model;
+
+LoadError::LoadError(int code, std::string file, std::string path, std::string problem)
+    : std::runtime_error(file + ": " + path + ": " + problem),
+      code_(code),
+      file_(std::move(file)),
+      path_(std::move(path)),
+      problem_(std::move(problem)) {}
+
+namespace {
+
+const char *kStatusNames[] = {"deleted", "temporary", "condemned", "alive"};
+
+// A reference from one object to another by id, resolved once every object
+// of the file is known.
+struct PendingRef {
+  std::string id;
+  std::string path;
+  int type;  // required type, 0 for any
+  std::function<void(Object *)> set;
+};
+
+class Reader {
+ public:
+  explicit Reader(std::string file) : file_(std::move(file)) {}
+
+  std::unique_ptr<Part> read(const json &doc) {
+    if (!doc.is_object()) fail("", "the document is not an object");
+    check_fields(doc, "",
+                 {"format", "version", "units", "description", "history", "attributes", "objects",
+                  "failures"});
+    part_ = std::make_unique<Part>();
+    if (const json *v = field(doc, "format")) {
+      if (text(*v, "/format", 64) != "orvel part") fail("/format", "expected \"orvel part\"");
+    }
+    if (const json *v = field(doc, "version")) {
+      part_->format_version = integer(*v, "/version", 1, 1);
+    }
+    if (const json *v = field(doc, "units")) {
+      part_->units =
+          integer(*v, "/units", std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    }
+    if (const json *v = field(doc, "description")) {
+      part_->description = text(*v, "/description", std::string::npos);
+    }
+    if (const json *v = field(doc, "history")) read_history(*v, "/history");
+    if (const json *v = field(doc, "attributes")) {
+      part_->attributes = attributes(*v, "/attributes");
+    }
+    if (const json *v = field(doc, "objects")) read_objects(*v, "/objects");
+    resolve_refs();
+    if (const json *v = field(doc, "failures")) read_failures(*v, "/failures");
+    check_arrangements();
+    return std::move(part_);
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string &path, const std::string &problem) const {
+    throw LoadError(kPartFileInvalid, file_, path.empty() ? "/" : path, problem);
+  }
+
+  static const json *field(const json &object, const char *key) {
+    auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+  }
+
+  const json &required(const json &object, const char *key, const std::string &path) const {
+    const json *v = field(object, key);
+    if (!v) fail(path, std::string("missing required field \"") + key + "\"");
+    return *v;
+  }
+
+  void check_fields(const json &object, const std::string &path,
+                    std::initializer_list<const char *> allowed) const {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      bool known = false;
+      for (const char *name : allowed) known = known || it.key() == name;
+      if (!known) fail(path + "/" + it.key(), "unknown field");
+    }
+  }
+
+  void need_object(const json &v, const std::string &path) const {
+    if (!v.is_object()) fail(path, "expected an object");
+  }
+
+  void need_array(const json &v, const std::string &path) const {
+    if (!v.is_array()) fail(path, "expected an array");
+  }
+
+  // A text of the host: ISO-8859-1, at most `max` characters.
+  std::string text(const json &v, const std::string &path, size_t max) const {
+    if (!v.is_string()) fail(path, "expected a string");
+    std::optional<std::string> latin1 = utf8_to_latin1(v.get_ref<const std::string &>());
+    if (!latin1) fail(path, "text holds a character beyond ISO-8859-1");
+    const std::string &s = *latin1;
+    if (max != std::string::npos && s.size() > max) {
+      fail(path, "text of " + std::to_string(s.size()) + " characters is longer than " +
+                     std::to_string(max));
+    }
+    return s;
+  }
+
+  int integer(const json &v, const std::string &path, long long min, long long max) const {
+    if (!v.is_number_integer()) fail(path, "expected an integer");
+    long long value =
+        v.is_number_unsigned()
+            ? static_cast<long long>(std::min<unsigned long long>(
+                  v.get<unsigned long long>(),
+                  static_cast<unsigned long long>(std::numeric_limits<long long>::max())))
+            : v.get<long long>();
+    if (value < min || value > max) {
+      fail(path, "value " + std::to_string(value) + " is outside " + std::to_string(min) + " to " +
+                     std::to_string(max));
+    }
+    return static_cast<int>(value);
+  }
+
+  double number(const json &v, const std::string &path) const {
+    if (!v.is_number()) fail(path, "expected a number");
+    double value = v.get<double>();
+    if (!std::isfinite(value)) fail(path, "expected a finite number");
+    return value;
+  }
+
+  bool boolean(const json &v, const std::string &path) const {
+    if (!v.is_boolean()) fail(path, "expected true or false");
+    return v.get<bool>();
+  }
+
+  geom::Vec3 vec3(const json &v, const std::string &path) const {
+    if (!v.is_array() || v.size() != 3) fail(path, "expected an array of three numbers");
+    return {number(v[0], path + "/0"), number(v[1], path + "/1"), number(v[2], path + "/2")};
+  }
+
+  std::string id_text(const json &v, const std::string &path) const {
+    std::string id = text(v, path, 255);
+    if (id.empty()) fail(path, "empty id");
+    return id;
+  }
+
+  void refer(const json &v, const std::string &path, int type, std::function<void(Object *)> set) {
+    refs_.push_back({id_text(v, path), path, type, std::move(set)});
+  }
+
+  void read_history(const json &v, const std::string &path) {
+    need_array(v, path);
+    for (size_t i = 0; i < v.size(); ++i) {
+      std::string p = path + "/" + std::to_string(i);
+      const json &e = v[i];
+      need_object(e, p);
+      check_fields(e, p, {"version", "time", "program", "user", "machine"});
+      HistoryEntry entry;
+      entry.version = integer(required(e, "version", p), p + "/version", INT32_MIN, INT32_MAX);
+      entry.time = integer(required(e, "time", p), p + "/time", INT32_MIN, INT32_MAX);
+      if (const json *t = field(e, "program")) entry.program = text(*t, p + "/program", 255);
+      if (const json *t = field(e, "user")) entry.user = text(*t, p + "/user", 255);
+      if (const json *t = field(e, "machine")) entry.machine = text(*t, p + "/machine", 255);
+      part_->history.push_back(std::move(entry));
+    }
+  }
+
+  std::vector<Attribute> attributes(const json &v, const std::string &path) const {
+    need_array(v, path);
+    std::vector<Attribute> result;
+    std::unordered_set<std::string> titles;
+    for (size_t i = 0; i < v.size(); ++i) {
+      std::string p = path + "/" + std::to_string(i);
+      const json &e = v[i];
+      need_object(e, p);
+      check_fields(e, p, {"title", "type", "value"});
+      Attribute a;
+      a.title = text(required(e, "title", p), p + "/title", kMaxAttributeTitle);
+      if (a.title.empty()) fail(p + "/title", "empty attribute title");
+      if (!titles.insert(a.title).second) fail(p + "/title", "duplicate attribute title");
+      std::string type = text(required(e, "type", p), p + "/type", 16);
+      const json &value = required(e, "value", p);
+      std::string vp = p + "/value";
+      if (type == "integer") {
+        a.value.type = ZK_ATTR_integer;
+        a.value.integer = integer(value, vp, INT32_MIN, INT32_MAX);
+      } else if (type == "real") {
+        a.value.type = ZK_ATTR_real;
+        a.value.real = number(value, vp);
+      } else if (type == "time") {
+        a.value.type = ZK_ATTR_time;
+        if (!value.is_array() || value.size() != 2) fail(vp, "expected [day, minutes]");
+        a.value.time = {integer(value[0], vp + "/0", INT32_MIN, INT32_MAX),
+                        integer(value[1], vp + "/1", INT32_MIN, INT32_MAX)};
+      } else if (type == "string") {
+        a.value.type = ZK_ATTR_string;
+        a.value.text = text(value, vp, kMaxAttributeString);
+      } else {
+        fail(p + "/type", "unknown attribute type \"" + type + "\"");
+      }
+      result.push_back(std::move(a));
+    }
+    return result;
+  }
+
+  void read_objects(const json &v, const std::string &path) {
+    need_array(v, path);
+    for (size_t i = 0; i < v.size(); ++i) read_object(v[i], path + "/" + std::to_string(i));
+  }
+
+  void read_object(const json &e, const std::string &p) {
+    need_object(e, p);
+    std::string kind = text(required(e, "kind", p), p + "/kind", 64);
+    std::unique_ptr<Object> object;
+    if (kind == "expression") {
+      object = expression(e, p);
+    } else if (kind == "material") {
+      check_fields(e, p, common_fields({}));
+      object = std::make_unique<Material>();
+    } else if (kind == "feature") {
+      object = feature(e, p);
+    } else if (kind == "body") {
+      object = body(e, p);
+    } else if (kind == "reference_set") {
+      object = reference_set(e, p);
+    } else if (kind == "arrangement") {
+      check_fields(e, p, common_fields({"active"}));
+      auto a = std::make_unique<Arrangement>();
+      if (const json *v = field(e, "active")) a->active = boolean(*v, p + "/active");
+      object = std::move(a);
+    } else if (kind == "component") {
+      object = component(e, p);
+    } else {
+      fail(p + "/kind", "unknown kind \"" + kind + "\"");
+    }
+    common(e, p, *object, kind);
+    paths_.emplace(object.get(), p);
+    part_->add(std::move(object));
+  }
+
+  static std::vector<const char *> common_fields(std::initializer_list<const char *> own) {
+    std::vector<const char *> all = {"id",    "kind", "name",       "handle", "status",    "layer",
+                                     "color", "font", "line_width", "blank",  "attributes"};
+    all.insert(all.end(), own.begin(), own.end());
+    return all;
+  }
+
+  void check_fields(const json &object, const std::string &path,
+                    const std::vector<const char *> &allowed) const {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      bool known = false;
+      for (const char *name : allowed) known = known || it.key() == name;
+      if (!known) fail(path + "/" + it.key(), "unknown field");
+    }
+  }
+
+  void common(const json &e, const std::string &p, Object &o, const std::string &kind) {
+    o.id = id_text(required(e, "id", p), p + "/id");
+    if (part_->find_by_id(o.id)) fail(p + "/id", "duplicate id \"" + o.id + "\"");
+    if (const json *v = field(e, "name")) {
+      size_t max = kind == "reference_set" ? kMaxRefsetName : kMaxObjectName;
+      o.name = text(*v, p + "/name", max);
+    }
+    if (const json *v = field(e, "handle")) {
+      o.handle = text(*v, p + "/handle", 255);
+      if (o.handle.empty()) fail(p + "/handle", "empty handle");
+      o.handle_given = true;
+    } else {
+      o.handle = o.id;
+    }
+    if (const json *v = field(e, "status")) {
+      std::string s = text(*v, p + "/status", 16);
+      int status = -1;
+      for (int i = 0; i < 4; ++i) {
+        if (s == kStatusNames[i]) status = i;
+      }
+      if (status < 0) fail(p + "/status", "unknown status \"" + s + "\"");
+      o.status = status;
+    }
+    if (kind == "body" || kind == "component") o.layer = 1;
+    if (const json *v = field(e, "layer")) o.layer = integer(*v, p + "/layer", 0, ZK_LAYER_MAX);
+    if (const json *v = field(e, "color")) o.color = integer(*v, p + "/color", 0, INT32_MAX);
+    if (const json *v = field(e, "font")) o.font = integer(*v, p + "/font", 0, INT32_MAX);
+    if (const json *v = field(e, "line_width")) {
+      o.line_width = integer(*v, p + "/line_width", 0, INT32_MAX);
+    }
+    if (const json *v = field(e, "blank")) o.blank_status = boolean(*v, p + "/blank") ? 1 : 0;
+    if (const json *v = field(e, "attributes")) o.attributes = attributes(*v, p + "/attributes");
+  }
+
+  std::unique_ptr<Object> expression(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"formula", "value"}));
+    auto x = std::make_unique<Expression>();
+    if (!field(e, "name")) fail(p, "missing required field \"name\"");
+    x->formula = text(required(e, "formula", p), p + "/formula", std::string::npos);
+    x->value = number(required(e, "value", p), p + "/value");
+    return x;
+  }
+
+  std::unique_ptr<Object> feature(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"feature_type", "suppressed"}));
+    auto f = std::make_unique<Feature>();
+    if (const json *v = field(e, "feature_type")) {
+      f->feature_type = text(*v, p + "/feature_type", kMaxObjectName);
+    }
+    if (const json *v = field(e, "suppressed")) f->suppressed = boolean(*v, p + "/suppressed");
+    return f;
+  }
+
+  std::unique_ptr<Object> body(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"body_type", "density", "material", "features", "shape"}));
+    auto b = std::make_unique<Body>();
+    Body *raw = b.get();
+    if (const json *v = field(e, "body_type")) {
+      std::string t = text(*v, p + "/body_type", 16);
+      if (t == "solid") {
+        b->body_type = ZK_MODL_SOLID_BODY;
+      } else if (t == "sheet") {
+        b->body_type = ZK_MODL_SHEET_BODY;
+      } else {
+        fail(p + "/body_type", "expected \"solid\" or \"sheet\"");
+      }
+    }
+    if (const json *v = field(e, "density")) {
+      b->density = number(*v, p + "/density");
+      if (b->density < 0) fail(p + "/density", "negative density");
+    }
+    if (const json *v = field(e, "material")) {
+      refer(*v, p + "/material", ZK_material_type,
+            [raw](Object *o) { raw->material = static_cast<Material *>(o); });
+    }
+    if (const json *v = field(e, "features")) {
+      need_array(*v, p + "/features");
+      for (size_t i = 0; i < v->size(); ++i) {
+        refer((*v)[i], p + "/features/" + std::to_string(i), ZK_feature_type,
+              [raw](Object *o) { raw->features.push_back(static_cast<Feature *>(o)); });
+      }
+    }
+    b->shape = shape(required(e, "shape", p), p + "/shape");
+    if (auto problem = geom::validate(b->shape, b->body_type == ZK_MODL_SOLID_BODY)) {
+      fail(p + "/shape", *problem);
+    }
+    return b;
+  }
+
+  geom::Shape shape(const json &v, const std::string &p) const {
+    need_object(v, p);
+    std::string type = text(required(v, "type", p), p + "/type", 16);
+    if (type == "block") {
+      check_fields(v, p, {"type", "corner", "size"});
+      return geom::Block{vec3(required(v, "corner", p), p + "/corner"),
+                         vec3(required(v, "size", p), p + "/size")};
+    }
+    if (type == "cylinder") {
+      check_fields(v, p, {"type", "base", "axis", "radius", "height"});
+      return geom::Cylinder{vec3(required(v, "base", p), p + "/base"),
+                            vec3(required(v, "axis", p), p + "/axis"),
+                            number(required(v, "radius", p), p + "/radius"),
+                            number(required(v, "height", p), p + "/height")};
+    }
+    if (type == "sphere") {
+      check_fields(v, p, {"type", "centre", "radius"});
+      return geom::Sphere{vec3(required(v, "centre", p), p + "/centre"),
+                          number(required(v, "radius", p), p + "/radius")};
+    }
+    if (type == "mesh") {
+      check_fields(v, p, {"type", "vertices", "triangles"});
+      geom::Mesh mesh;
+      const json &vertices = required(v, "vertices", p);
+      need_array(vertices, p + "/vertices");
+      for (size_t i = 0; i < vertices.size(); ++i) {
+        mesh.vertices.push_back(vec3(vertices[i], p + "/vertices/" + std::to_string(i)));
+      }
+      const json &triangles = required(v, "triangles", p);
+      need_array(triangles, p + "/triangles");
+      for (size_t i = 0; i < triangles.size(); ++i) {
+        std::string tp = p + "/triangles/" + std::to_string(i);
+        const json &t = triangles[i];
+        if (!t.is_array() || t.size() != 3) fail(tp, "expected three vertex indices");
+        mesh.triangles.push_back({integer(t[0], tp + "/0", 0, INT32_MAX),
+                                  integer(t[1], tp + "/1", 0, INT32_MAX),
+                                  integer(t[2], tp + "/2", 0, INT32_MAX)});
+      }
+      return mesh;
+    }
+    fail(p + "/type", "unknown shape type \"" + type + "\"");
+  }
+
+  std::unique_ptr<Object> reference_set(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"members"}));
+    auto r = std::make_unique<ReferenceSet>();
+    ReferenceSet *raw = r.get();
+    if (!field(e, "name")) fail(p, "missing required field \"name\"");
+    if (const json *v = field(e, "members")) {
+      need_array(*v, p + "/members");
+      for (size_t i = 0; i < v->size(); ++i) {
+        refer((*v)[i], p + "/members/" + std::to_string(i), 0,
+              [raw](Object *o) { raw->members.push_back(o); });
+      }
+    }
+    return r;
+  }
+
+  std::unique_ptr<Object> component(const json &e, const std::string &p) {
+    check_fields(e, p,
+                 common_fields({"part", "instance_name", "reference_set", "origin", "orientation",
+                                "suppressed", "suppression_expression", "mating"}));
+    auto c = std::make_unique<Instance>();
+    Instance *raw = c.get();
+    // A file name: bytes as written, for the file system.
+    const json &file = required(e, "part", p);
+    if (!file.is_string()) fail(p + "/part", "expected a string");
+    c->file = file.get<std::string>();
+    if (c->file.empty()) fail(p + "/part", "empty part file name");
+    if (const json *v = field(e, "instance_name")) {
+      c->instance_name = text(*v, p + "/instance_name", kMaxInstanceName);
+    }
+    if (const json *v = field(e, "reference_set")) {
+      c->refset_name = text(*v, p + "/reference_set", kMaxRefsetName);
+    }
+    if (const json *v = field(e, "origin")) c->origin = vec3(*v, p + "/origin");
+    if (const json *v = field(e, "orientation")) orientation(*v, p + "/orientation", *c);
+    if (const json *v = field(e, "suppressed")) c->suppressed = boolean(*v, p + "/suppressed");
+    if (const json *v = field(e, "suppression_expression")) {
+      refer(*v, p + "/suppression_expression", ZK_expression_type,
+            [raw](Object *o) { raw->suppression = static_cast<Expression *>(o); });
+    }
+    if (const json *v = field(e, "mating")) {
+      std::string mp = p + "/mating";
+      need_object(*v, mp);
+      check_fields(*v, mp, {"name", "mated", "constraints", "suppressed"});
+      Mating m;
+      m.name = text(required(*v, "name", mp), mp + "/name", kMaxObjectName);
+      if (const json *x = field(*v, "constraints")) {
+        m.constraints = integer(*x, mp + "/constraints", 0, INT32_MAX);
+      }
+      if (const json *x = field(*v, "suppressed")) m.suppressed = boolean(*x, mp + "/suppressed");
+      c->mating = m;
+      if (const json *x = field(*v, "mated")) {
+        refer(*x, mp + "/mated", ZK_occ_instance_type,
+              [raw](Object *o) { raw->mating->mated = static_cast<Instance *>(o); });
+      }
+    }
+    return c;
+  }
+
+  void orientation(const json &v, const std::string &p, Instance &c) const {
+    if (!v.is_array() || v.size() != 3) fail(p, "expected three rows of three numbers");
+    for (int i = 0; i < 3; ++i) {
+      geom::Vec3 row = vec3(v[i], p + "/" + std::to_string(i));
+      c.orientation[i][0] = row.x;
+      c.orientation[i][1] = row.y;
+      c.orientation[i][2] = row.z;
+    }
+    if (auto problem = geom::validate_placement(c.placement())) fail(p, *problem);
+  }
+
+  void resolve_refs() {
+    for (const PendingRef &ref : refs_) {
+      Object *target = part_->find_by_id(ref.id);
+      if (!target) fail(ref.path, "unknown reference \"" + ref.id + "\"");
+      if (ref.type != 0 && target->type != ref.type) {
+        fail(ref.path, "\"" + ref.id + "\" is not of the expected kind");
+      }
+      ref.set(target);
+    }
+  }
+
+  void read_failures(const json &v, const std::string &path) {
+    need_array(v, path);
+    for (size_t i = 0; i < v.size(); ++i) {
+      std::string p = path + "/" + std::to_string(i);
+      const json &e = v[i];
+      need_object(e, p);
+      check_fields(e, p, {"call", "code", "skip", "times", "object"});
+      FailureSpec f;
+      f.call = text(required(e, "call", p), p + "/call", 64);
+      if (f.call.empty()) fail(p + "/call", "empty call name");
+      f.code = integer(required(e, "code", p), p + "/code", INT32_MIN, INT32_MAX);
+      if (f.code == 0) fail(p + "/code", "code 0 is not a failure");
+      if (const json *x = field(e, "skip")) f.skip = integer(*x, p + "/skip", 0, INT32_MAX);
+      if (const json *x = field(e, "times")) f.times = integer(*x, p + "/times", 1, INT32_MAX);
+      if (const json *x = field(e, "object")) {
+        f.object_id = id_text(*x, p + "/object");
+        f.object = part_->find_by_id(f.object_id);
+        if (!f.object) fail(p + "/object", "unknown reference \"" + f.object_id + "\"");
+      }
+      part_->failures.push_back(std::move(f));
+    }
+  }
+
+  void check_arrangements() {
+    const ObjectList *list = part_->of_type(ZK_arrangement_type);
+    int active = 0;
+    for (Object *o = list ? list->first() : nullptr; o; o = list->next(o)) {
+      if (static_cast<Arrangement *>(o)->active && ++active > 1) {
+        fail(paths_[o] + "/active", "more than one active arrangement");
+      }
+    }
+  }
+
+  std::string file_;
+  std::unique_ptr<Part> part_;
+  std::vector<PendingRef> refs_;
+  std::unordered_map<const Object *, std::string> paths_;
+};
+
+}  // namespace
+
+std::unique_ptr<Part> parse_part(const std::string &text, const std::string &file) {
+  json doc;
+  try {
+    doc = json::parse(text);
+  } catch (const json::parse_error &e) {
+    throw LoadError(kPartFileSyntax, file, "/", "syntax error at byte " + std::to_string(e.byte));
+  }
+  return Reader(file).read(doc);
+}
+
+std::unique_ptr<Part> read_part(const std::string &file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw LoadError(kPartFileMissing, file, "/", "cannot open the file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw LoadError(kPartFileUnreadable, file, "/", "cannot read the file");
+  return parse_part(text.str(), file);
+}
+
+}  // namespace orvel::partfile

@@ -1,0 +1,253 @@
+// Writing part files: the part's own objects back into the format they were
+// read from, so that loading, saving and loading again loses nothing.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <type_traits>
+
+#include "api/codes.hpp"
+#include "partfile/latin1.hpp"
+#include "partfile/part_file.hpp"
+
+namespace orvel::partfile {
+
+using json = nlohmann::ordered_json;
+using namespace orvel::model;
+
+namespace {
+
+const char *kStatusNames[] = {"deleted", "temporary", "condemned", "alive"};
+
+// Host texts are ISO-8859-1; the file is UTF-8.
+std::string u8(const std::string &latin1) {
+  return latin1_to_utf8(latin1);
+}
+
+json vec3(const geom::Vec3 &v) {
+  return json::array({v.x, v.y, v.z});
+}
+
+json attributes(const std::vector<Attribute> &list) {
+  json result = json::array();
+  for (const Attribute &a : list) {
+    json e;
+    e["title"] = u8(a.title);
+    switch (a.value.type) {
+      case ZK_ATTR_integer:
+        e["type"] = "integer";
+        e["value"] = a.value.integer;
+        break;
+      case ZK_ATTR_real:
+        e["type"] = "real";
+        e["value"] = a.value.real;
+        break;
+      case ZK_ATTR_time:
+        e["type"] = "time";
+        e["value"] = json::array({a.value.time[0], a.value.time[1]});
+        break;
+      default:
+        e["type"] = "string";
+        e["value"] = u8(a.value.text);
+        break;
+    }
+    result.push_back(std::move(e));
+  }
+  return result;
+}
+
+json shape(const geom::Shape &s) {
+  return std::visit(
+      [](const auto &v) -> json {
+        using T = std::decay_t<decltype(v)>;
+        json e;
+        if constexpr (std::is_same_v<T, geom::Block>) {
+          e["type"] = "block";
+          e["corner"] = vec3(v.corner);
+          e["size"] = vec3(v.size);
+        } else if constexpr (std::is_same_v<T, geom::Cylinder>) {
+          e["type"] = "cylinder";
+          e["base"] = vec3(v.base);
+          e["axis"] = vec3(v.axis);
+          e["radius"] = v.radius;
+          e["height"] = v.height;
+        } else if constexpr (std::is_same_v<T, geom::Sphere>) {
+          e["type"] = "sphere";
+          e["centre"] = vec3(v.centre);
+          e["radius"] = v.radius;
+        } else {
+          e["type"] = "mesh";
+          json vertices = json::array();
+          for (const geom::Vec3 &p : v.vertices) vertices.push_back(vec3(p));
+          json triangles = json::array();
+          for (const auto &t : v.triangles) triangles.push_back(json::array({t[0], t[1], t[2]}));
+          e["vertices"] = std::move(vertices);
+          e["triangles"] = std::move(triangles);
+        }
+        return e;
+      },
+      s);
+}
+
+const char *kind_of(const Object &o) {
+  switch (o.type) {
+    case ZK_expression_type:
+      return "expression";
+    case ZK_material_type:
+      return "material";
+    case ZK_feature_type:
+      return "feature";
+    case ZK_solid_type:
+      return "body";
+    case ZK_reference_set_type:
+      return "reference_set";
+    case ZK_arrangement_type:
+      return "arrangement";
+    case ZK_occ_instance_type:
+      return "component";
+    default:
+      return "unknown";
+  }
+}
+
+void kind_fields(const Object &o, json &e) {
+  switch (o.type) {
+    case ZK_expression_type: {
+      const auto &x = static_cast<const Expression &>(o);
+      e["formula"] = u8(x.formula);
+      e["value"] = x.value;
+      break;
+    }
+    case ZK_feature_type: {
+      const auto &f = static_cast<const Feature &>(o);
+      if (!f.feature_type.empty()) e["feature_type"] = u8(f.feature_type);
+      if (f.suppressed) e["suppressed"] = true;
+      break;
+    }
+    case ZK_solid_type: {
+      const auto &b = static_cast<const Body &>(o);
+      e["body_type"] = b.body_type == ZK_MODL_SHEET_BODY ? "sheet" : "solid";
+      e["density"] = b.density;
+      if (b.material) e["material"] = u8(b.material->id);
+      if (!b.features.empty()) {
+        json features = json::array();
+        for (const Feature *f : b.features) features.push_back(u8(f->id));
+        e["features"] = std::move(features);
+      }
+      e["shape"] = shape(b.shape);
+      break;
+    }
+    case ZK_reference_set_type: {
+      json members = json::array();
+      for (const Object *m : static_cast<const ReferenceSet &>(o).members) {
+        members.push_back(u8(m->id));
+      }
+      e["members"] = std::move(members);
+      break;
+    }
+    case ZK_arrangement_type:
+      if (static_cast<const Arrangement &>(o).active) e["active"] = true;
+      break;
+    case ZK_occ_instance_type: {
+      const auto &c = static_cast<const Instance &>(o);
+      e["part"] = c.file;
+      e["instance_name"] = u8(c.instance_name);
+      e["reference_set"] = u8(c.refset_name);
+      e["origin"] = vec3(c.origin);
+      json rows = json::array();
+      for (const auto &row : c.orientation) rows.push_back(json::array({row[0], row[1], row[2]}));
+      e["orientation"] = std::move(rows);
+      if (c.suppressed) e["suppressed"] = true;
+      if (c.suppression) e["suppression_expression"] = u8(c.suppression->id);
+      if (c.mating) {
+        json m;
+        m["name"] = u8(c.mating->name);
+        if (c.mating->mated) m["mated"] = u8(c.mating->mated->id);
+        m["constraints"] = c.mating->constraints;
+        if (c.mating->suppressed) m["suppressed"] = true;
+        e["mating"] = std::move(m);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+json object(const Object &o) {
+  json e;
+  e["id"] = u8(o.id);
+  e["kind"] = kind_of(o);
+  if (o.name) e["name"] = u8(*o.name);
+  if (o.handle_given) e["handle"] = u8(o.handle);
+  if (o.status != ZK_OBJ_ALIVE && o.status >= 0 && o.status <= 3) {
+    e["status"] = kStatusNames[o.status];
+  }
+  if (o.layer != kNoLayer) e["layer"] = o.layer;
+  if (o.color != 0) e["color"] = o.color;
+  if (o.font != 1) e["font"] = o.font;
+  if (o.line_width != 0) e["line_width"] = o.line_width;
+  if (o.blank_status != 0) e["blank"] = true;
+  if (!o.attributes.empty()) e["attributes"] = attributes(o.attributes);
+  kind_fields(o, e);
+  return e;
+}
+
+}  // namespace
+
+std::string format_part(const Part &part) {
+  json doc;
+  doc["format"] = "orvel part";
+  doc["version"] = part.format_version;
+  doc["units"] = part.units;
+  if (part.description) doc["description"] = u8(*part.description);
+  json history = json::array();
+  for (const HistoryEntry &h : part.history) {
+    history.push_back({{"version", h.version},
+                       {"time", h.time},
+                       {"program", u8(h.program)},
+                       {"user", u8(h.user)},
+                       {"machine", u8(h.machine)}});
+  }
+  doc["history"] = std::move(history);
+  doc["attributes"] = attributes(part.attributes);
+  json objects = json::array();
+  for (const Object *o : part.file_objects()) objects.push_back(object(*o));
+  doc["objects"] = std::move(objects);
+  if (!part.failures.empty()) {
+    json failures = json::array();
+    for (const FailureSpec &f : part.failures) {
+      json e;
+      e["call"] = u8(f.call);
+      e["code"] = f.code;
+      if (f.skip != 0) e["skip"] = f.skip;
+      if (f.times) e["times"] = *f.times;
+      if (!f.object_id.empty()) e["object"] = u8(f.object_id);
+      failures.push_back(std::move(e));
+    }
+    doc["failures"] = std::move(failures);
+  }
+  return doc.dump(2) + "\n";
+}
+
+void write_part(const Part &part, const std::string &file) {
+  std::string text = format_part(part);
+  std::string temporary = file + ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      throw LoadError(kPartSaveFailed, file, "/", "cannot write the temporary file " + temporary);
+    }
+  }
+  if (std::rename(temporary.c_str(), file.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    throw LoadError(kPartSaveFailed, file, "/", "cannot replace the file");
+  }
+}
+
+}  // namespace orvel::partfile

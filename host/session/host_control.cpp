@@ -1,0 +1,42 @@
+// The one process-wide session and the embedding interface around it.
+#include "session/host_control.hpp"
+
+#include <memory>
+
+#include "api/codes.hpp"
+#include "session/session.hpp"
+
+namespace orvel {
+
+namespace {
+
+std::unique_ptr<Session> &session_slot() {
+  static std::unique_ptr<Session> slot;
+  return slot;
+}
+
+}  // namespace
+
+Session &session() {
+  std::unique_ptr<Session> &slot = session_slot();
+  if (!slot) slot = std::make_unique<Session>(HostOptions{});
+  return *slot;
+}
+
+void configure_host(const HostOptions &options) {
+  auto fresh = std::make_unique<Session>(options);
+  session_slot() = std::move(fresh);
+}
+
+int set_display_part(tag_t part) {
+  model::Part *p = session().find_part(part);
+  if (!p) return kInvalidTag;
+  session().set_display_part(p);
+  return kOk;
+}
+
+std::string last_failure_detail() {
+  return session().last_failure_detail();
+}
+
+}  // namespace orvel

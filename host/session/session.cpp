@@ -1,0 +1,219 @@
+// The host session: parts, tags, failures and services.
+#include "session/session.hpp"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "api/codes.hpp"
+#include "partfile/loader.hpp"
+#include "partfile/part_file.hpp"
+#include "pdm/store.hpp"
+
+namespace orvel {
+
+ZK_ASSEM_options_t default_load_options() {
+  ZK_ASSEM_options_t o{};
+  o.load_options = ZK_ASSEM_load_from_directory;
+  o.parts_list = 0;
+  o.update = ZK_ASSEM_no_update_report;
+  o.emphasize = ZK_ASSEM_do_not_emphasize_wp;
+  o.emphasize_color = 0;
+  o.failure_action = ZK_ASSEM_do_abort_on_failure;
+  o.maintain_work_part = ZK_ASSEM_do_maintain_work_part;
+  o.load_latest = ZK_ASSEM_load_exact_version;
+  o.load_components = ZK_ASSEM_do_load_components;
+  o.load_fully = ZK_ASSEM_load_components_fully;
+  o.load_substitution = ZK_ASSEM_dont_allow_substitution;
+  o.apply_to_all_levels = ZK_ASSEM_do_apply_to_all_levels;
+  o.load_wave_data = ZK_ASSEM_default_load_behaviour;
+  o.load_wave_parents = ZK_ASSEM_none;
+  return o;
+}
+
+Session::Session(const HostOptions &options) : options_(options) {
+  if (!options_.syslog_file.empty()) {
+    syslog_ = std::fopen(options_.syslog_file.c_str(), "a");
+    if (!syslog_) {
+      throw std::runtime_error("cannot open the system log " + options_.syslog_file);
+    }
+    std::setvbuf(syslog_, nullptr, _IONBF, 0);
+  }
+  if (!options_.pdm_store.empty()) pdm_ = pdm::Store::open(options_.pdm_store, false);
+}
+
+Session::~Session() {
+  close_all();
+  if (syslog_) std::fclose(syslog_);
+}
+
+tag_t Session::new_tag() {
+  return ++last_tag_;
+}
+
+model::Object *Session::find(tag_t tag) const {
+  auto it = tags_.find(tag);
+  return it == tags_.end() ? nullptr : it->second;
+}
+
+void Session::register_part(model::Part &part) {
+  if (part.tag == NULL_TAG) {
+    part.tag = new_tag();
+    tags_.emplace(part.tag, &part);
+  }
+  for (const auto &object : part.owned()) {
+    if (object->tag != NULL_TAG) continue;
+    object->tag = new_tag();
+    tags_.emplace(object->tag, object.get());
+  }
+}
+
+void Session::unregister_part(model::Part &part) {
+  for (const auto &object : part.owned()) tags_.erase(object->tag);
+  tags_.erase(part.tag);
+}
+
+OpenResult Session::open_part(const std::string &name) {
+  auto failure = [this](const partfile::LoadError &e) {
+    const char *table = code_message(e.code());
+    set_failure_detail(e.code(), std::string(table ? table : "Error") + ": " + e.file() + ": " +
+                                     e.path() + ": " + e.problem());
+    return OpenResult{e.code(), nullptr, 0};
+  };
+  if (name.size() > ZK_MAX_FSPEC_SIZE) {
+    return failure(partfile::LoadError(kPartNameTooLong, name.substr(0, 64) + "...", "/",
+                                       "part name of " + std::to_string(name.size()) +
+                                           " characters is longer than " +
+                                           std::to_string(ZK_MAX_FSPEC_SIZE)));
+  }
+  std::string full_name = partfile::normal_name(name);
+  std::string file = full_name;
+  if (pdm_) {
+    if (std::optional<pdm::EncodedName> encoded = pdm::decode_name(name)) {
+      std::optional<std::string> resolved = pdm_->resolve(*encoded);
+      if (!resolved) {
+        return failure(
+            partfile::LoadError(kManagedPartUnknown, name, "/", "the store has no such part"));
+      }
+      full_name = name;
+      file = *resolved;
+    }
+  }
+  auto find_open = [this](const std::string &key) -> model::Part * {
+    auto it = parts_by_key_.find(key);
+    return it == parts_by_key_.end() ? nullptr : it->second;
+  };
+  if (model::Part *open = find_open(partfile::file_key(file))) {
+    work_ = display_ = open;
+    return OpenResult{kOk, open, 0};
+  }
+  partfile::TreeOptions tree_options;
+  tree_options.load_options = options_.load_options.load_options;
+  tree_options.failure_action = options_.load_options.failure_action;
+  tree_options.load_components = options_.load_options.load_components;
+  tree_options.search_dirs = options_.search_dirs;
+  if (pdm_) {
+    tree_options.managed_file = [this](const std::string &component, bool *managed) {
+      std::optional<pdm::EncodedName> encoded = pdm::decode_name(component);
+      *managed = encoded.has_value();
+      return encoded ? pdm_->resolve(*encoded) : std::nullopt;
+    };
+  }
+  partfile::LoadedTree tree;
+  try {
+    tree = partfile::load_tree(full_name, file, tree_options, find_open);
+  } catch (const partfile::LoadError &e) {
+    return failure(e);
+  }
+  // Commit: tags for the new parts' objects, then their occurrence trees.
+  for (auto &part : tree.parts) register_part(*part);
+  for (auto &part : tree.parts) {
+    part->build_occurrences();
+    register_part(*part);
+  }
+  for (auto &part : tree.parts) {
+    parts_by_key_.emplace(part->key, part.get());
+    parts_.push_back(std::move(part));
+  }
+  for (model::FailureSpec &f : tree.top->failures) f.seen = f.fired = 0;
+  work_ = display_ = tree.top;
+  return OpenResult{kOk, tree.top, tree.failed_parts};
+}
+
+int Session::save_work_part() {
+  if (!work_) return kNoWorkPart;
+  try {
+    partfile::write_part(*work_, work_->file_path);
+  } catch (const partfile::LoadError &e) {
+    set_failure_detail(e.code(),
+                       std::string(code_message(e.code())) + ": " + e.file() + ": " + e.problem());
+    return e.code();
+  }
+  return kOk;
+}
+
+void Session::close_all() {
+  work_ = display_ = nullptr;
+  for (auto &part : parts_) unregister_part(*part);
+  parts_by_key_.clear();
+  parts_.clear();
+}
+
+int Session::injected_failure(const char *call, tag_t object) {
+  if (!work_) return 0;
+  const model::Object *about = object ? find(object) : nullptr;
+  // Every matching declaration counts the call; the first one due fires.
+  int code = 0;
+  for (model::FailureSpec &f : work_->failures) {
+    if (f.call != call) continue;
+    if (f.object && (!about || (about != f.object && about->origin() != f.object))) continue;
+    bool due = ++f.seen > f.skip && (!f.times || f.fired < *f.times);
+    if (due && code == 0) {
+      ++f.fired;
+      code = f.code;
+    }
+  }
+  return code;
+}
+
+void Session::set_failure_detail(int code, const std::string &detail) {
+  details_[code] = detail;
+  last_detail_ = detail;
+}
+
+const std::string *Session::failure_detail(int code) const {
+  auto it = details_.find(code);
+  return it == details_.end() ? nullptr : &it->second;
+}
+
+void Session::print_syslog(const char *text) {
+  std::fputs(text, syslog_ ? syslog_ : stderr);
+  std::fflush(syslog_ ? syslog_ : stderr);
+}
+
+namespace {
+
+double cpu_seconds() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+  auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+}  // namespace
+
+int Session::begin_timer() {
+  timers_.push_back({cpu_seconds(), std::chrono::steady_clock::now()});
+  return static_cast<int>(timers_.size()) - 1;
+}
+
+bool Session::end_timer(int timer, double *cpu, double *real) const {
+  if (timer < 0 || static_cast<size_t>(timer) >= timers_.size()) return false;
+  const Timer &t = timers_[static_cast<size_t>(timer)];
+  *cpu = cpu_seconds() - t.cpu;
+  *real = std::chrono::duration<double>(std::chrono::steady_clock::now() - t.real).count();
+  return true;
+}
+
+}  // namespace orvel

@@ -1,0 +1,138 @@
+// The host session: the one process-wide state of the reference host. It
+// holds the open parts, the work and displayed part, the tag table, the
+// services (system log, listing window, timers, release) and, in PDM mode,
+// the managed part store.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "model/part.hpp"
+#include "session/host_control.hpp"
+
+namespace orvel {
+
+namespace pdm {
+class Store;
+}
+
+// Outcome of opening a part.
+struct OpenResult {
+  int code = 0;
+  model::Part *part = nullptr;
+  int failed_parts = 0;  // components that could not be loaded
+};
+
+class Session {
+ public:
+  explicit Session(const HostOptions &options);
+  ~Session();
+  Session(const Session &) = delete;
+  Session &operator=(const Session &) = delete;
+
+  const HostOptions &options() const { return options_; }
+  ZK_ASSEM_options_t &load_options() { return options_.load_options; }
+
+  // Tags: 32-bit, never reused within the session.
+  tag_t new_tag();
+  model::Object *find(tag_t tag) const;
+  template <typename T>
+  T *find_as(tag_t tag, int type) const {
+    model::Object *object = find(tag);
+    return object && object->type == type ? static_cast<T *>(object) : nullptr;
+  }
+
+  // Parts.
+  OpenResult open_part(const std::string &name);
+  int save_work_part();
+  void close_all();
+  model::Part *work_part() const { return work_; }
+  model::Part *display_part() const { return display_; }
+  void set_work_part(model::Part *part) { work_ = part; }
+  void set_display_part(model::Part *part) { display_ = part; }
+  model::Part *find_part(tag_t tag) const { return find_as<model::Part>(tag, ZK_part_type); }
+  size_t part_count() const { return parts_.size(); }
+
+  // PDM mode.
+  pdm::Store *pdm() const { return pdm_.get(); }
+
+  // Failures injected by the work part's file: the code `call` returns for
+  // a call about `object` (0 for none), or 0 when it does not fail.
+  int injected_failure(const char *call, tag_t object = NULL_TAG);
+
+  // Failure texts: the detailed message of the last failure of a code.
+  void set_failure_detail(int code, const std::string &detail);
+  const std::string *failure_detail(int code) const;
+  const std::string &last_failure_detail() const { return last_detail_; }
+
+  // Services.
+  void print_syslog(const char *text);
+  bool listing_open() const { return listing_open_; }
+  void open_listing() { listing_open_ = true; }
+  int begin_timer();
+  bool end_timer(int timer, double *cpu, double *real) const;
+
+  // Host objects handed out to callers (history lists, tag lists): tracked
+  // so that a release of something unknown or released is refused.
+  template <typename T>
+  T *track(std::unique_ptr<T> object) {
+    T *raw = object.get();
+    handed_out_.emplace(raw, HandedOut{typeid(T), std::shared_ptr<void>(std::move(object))});
+    return raw;
+  }
+  // The handed-out object at `address` when it is a live T, else none.
+  template <typename T>
+  T *tracked(const void *address) const {
+    auto it = handed_out_.find(address);
+    if (it == handed_out_.end() || it->second.type != typeid(T)) return nullptr;
+    return static_cast<T *>(it->second.object.get());
+  }
+  void release(const void *address) { handed_out_.erase(address); }
+
+  // A copy of `text` that lives as long as the session.
+  const char *intern(const std::string &text) { return handles_.insert(text).first->c_str(); }
+
+  // The text of the string attribute ZK_ATTR_cycle returned last.
+  std::string attr_cycle_text;
+
+ private:
+  void register_part(model::Part &part);
+  void unregister_part(model::Part &part);
+
+  HostOptions options_;
+  FILE *syslog_ = nullptr;  // owned when not stderr
+  bool listing_open_ = false;
+  struct Timer {
+    double cpu;
+    std::chrono::steady_clock::time_point real;
+  };
+  std::vector<Timer> timers_;
+  tag_t last_tag_ = 0;
+  std::unordered_map<tag_t, model::Object *> tags_;
+  std::vector<std::unique_ptr<model::Part>> parts_;
+  std::unordered_map<std::string, model::Part *> parts_by_key_;
+  model::Part *work_ = nullptr;
+  model::Part *display_ = nullptr;
+  std::unique_ptr<pdm::Store> pdm_;
+  std::unordered_map<int, std::string> details_;
+  std::string last_detail_;
+  struct HandedOut {
+    std::type_index type;
+    std::shared_ptr<void> object;
+  };
+  std::unordered_map<const void *, HandedOut> handed_out_;
+  std::unordered_set<std::string> handles_;
+};
+
+// The process-wide session; created with default options on first use when
+// configure_host was not called.
+Session &session();
+
+}  // namespace orvel

@@ -1,0 +1,15 @@
+# The end-to-end cases of run_case.sh (functions case_NAME in cases.sh).
+set(E2E_CASES
+  interactive_bracket
+  interactive_assembly
+  interactive_sanitised_name
+  interactive_display_part
+  interactive_pdm
+  post_command_blanks
+  post_command_metacharacters
+  batch_single_part
+  batch_job_list
+  batch_pdm_list
+  result_records
+  bad_part_files
+  command_line_errors)

@@ -1,0 +1,414 @@
+// The C API at its edges: texts cut at their buffers, the file-name
+// routines, messages for every code, host lists, attributes, bodies,
+// services and cycles that stay fast on large parts.
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <sstream>
+
+#include "api/codes.hpp"
+#include "orvel/zk.h"
+#include "session/session.hpp"
+#include "test_support.hpp"
+
+namespace orvel::test {
+namespace {
+
+const char kPart[] = R"json({
+  "units": 2, "description": "",
+  "history": [{"version": 4, "time": 1359536700, "program": "Orvel", "user": "ann",
+               "machine": "ws1"}],
+  "attributes": [
+    {"title": "MATERIAL", "type": "string", "value": "Steel & <more>"},
+    {"title": "COUNT", "type": "integer", "value": -3},
+    {"title": "WEIGHT", "type": "real", "value": 1.25},
+    {"title": "CHECKED", "type": "time", "value": [41304, 545]},
+    {"title": "SECOND", "type": "integer", "value": 9}],
+  "objects": [
+    {"id": "p0", "kind": "expression", "name": "p0", "formula": " if (a) (1) else (2)", "value": 2},
+    {"id": "m", "kind": "material", "name": "Steel"},
+    {"id": "f1", "kind": "feature", "name": "BLOCK(1)"},
+    {"id": "f2", "kind": "feature", "suppressed": true, "status": "condemned"},
+    {"id": "b1", "kind": "body", "layer": 7, "color": 4, "font": 3, "density": 2,
+     "material": "m", "features": ["f1", "f2"],
+     "shape": {"type": "block", "corner": [0,0,0], "size": [1,2,3]}},
+    {"id": "open", "kind": "body", "body_type": "sheet", "layer": 7,
+     "shape": {"type": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "triangles": [[0,1,2]]}},
+    {"id": "closed", "kind": "body", "body_type": "sheet",
+     "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}}]})json";
+
+class Api : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    part("p.prt", kPart);
+    part_ = open("p.prt");
+    bodies_ = cycle(ZK_solid_type);
+  }
+  std::vector<tag_t> cycle(int type) {
+    std::vector<tag_t> tags;
+    tag_t t = NULL_TAG;
+    while (ZK_OBJ_cycle_objs_in_part(part_, type, &t) == 0 && t != NULL_TAG) tags.push_back(t);
+    return tags;
+  }
+  tag_t part_ = NULL_TAG;
+  std::vector<tag_t> bodies_;
+};
+
+// zc4574 and zc4575.
+struct NameCase {
+  std::string input;
+  int mode;
+  std::string expected;
+};
+
+class FileSpecNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(FileSpecNames, DeriveTheRequestedPiece) {
+  char out[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(zc4574(GetParam().input.c_str(), GetParam().mode, out), 0);
+  EXPECT_EQ(std::string(out), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FileSpecNames,
+                         ::testing::Values(NameCase{"d:\\parts\\bracket.prt", 2, "bracket"},
+                                           NameCase{"/p/bracket.prt", 2, "bracket"},
+                                           NameCase{"mixed/dir\\a.b.prt", 2, "a.b"},
+                                           NameCase{"bracket", 2, "bracket"},
+                                           NameCase{"dir/.hidden", 2, ".hidden"},
+                                           NameCase{"my part #1.prt", 2, "my part #1"},
+                                           NameCase{"/p/bracket.prt", 1, "bracket.prt"},
+                                           NameCase{"/p/q/bracket.prt", 3, "/p/q"},
+                                           NameCase{"bracket.prt", 3, ""}));
+
+TEST(FileSpecs, RefuseUnknownModesAndCutLongNamesAtTheBuffer) {
+  char out[ZK_FSPEC_BUFSIZE + 8];
+  std::memset(out, 'X', sizeof out);
+  EXPECT_NE(zc4574("a.prt", 4, out), 0);
+  EXPECT_STREQ(out, "");
+  std::memset(out, 'X', sizeof out);
+  std::string huge = "/d/" + std::string(4 * ZK_FSPEC_BUFSIZE, 'a') + ".prt";
+  ASSERT_EQ(zc4574(huge.c_str(), 2, out), 0);
+  EXPECT_EQ(std::strlen(out), size_t{ZK_FSPEC_BUFSIZE - 1});
+  EXPECT_EQ(out[ZK_FSPEC_BUFSIZE], 'X') << "nothing written past the buffer";
+}
+
+TEST(FileSpecs, JoinDirectoryAndNameOrRefuseWhatDoesNotFit) {
+  char path[ZK_PATH_BUFSIZE + 8];
+  ASSERT_EQ(zc4575("out", 0, "a.xml", path), 0);
+  EXPECT_STREQ(path, "out/a.xml");
+  ASSERT_EQ(zc4575("out/", 0, "a.xml", path), 0);
+  EXPECT_STREQ(path, "out/a.xml");
+  ASSERT_EQ(zc4575("", 0, "a.xml", path), 0);
+  EXPECT_STREQ(path, "a.xml");
+
+  std::string dir(300, 'd');
+  std::string fits(ZK_PATH_BUFSIZE - 1 - 301, 'f');
+  ASSERT_EQ(zc4575(dir.c_str(), 0, fits.c_str(), path), 0);
+  EXPECT_EQ(std::strlen(path), size_t{ZK_PATH_BUFSIZE - 1});
+  std::memset(path, 'X', sizeof path);
+  std::string too_long = fits + "f";
+  EXPECT_EQ(zc4575(dir.c_str(), 0, too_long.c_str(), path), kPathTooLong);
+  EXPECT_STREQ(path, "");
+  EXPECT_EQ(path[ZK_PATH_BUFSIZE], 'X');
+}
+
+TEST(FailMessages, ExistForEveryCodeAndFitTheirBuffer) {
+  configure_host(HostOptions{});
+  std::set<std::string> texts;
+  for (int code : known_codes()) {
+    char message[ZK_FAIL_MESSAGE_BUFSIZE];
+    ASSERT_EQ(ZK_get_fail_message(code, message), 0) << code;
+    EXPECT_GT(std::strlen(message), 0u) << code;
+    texts.insert(message);
+  }
+  EXPECT_EQ(texts.size(), known_codes().size()) << "every message says something of its own";
+  char message[ZK_FAIL_MESSAGE_BUFSIZE];
+  ASSERT_EQ(ZK_get_fail_message(0, message), 0);
+  EXPECT_STREQ(message, "No error");
+  EXPECT_NE(ZK_get_fail_message(424242, message), 0);
+  EXPECT_STREQ(message, "Unknown error code 424242");
+}
+
+TEST_F(Api, CutALongLoadMessageAtItsBuffer) {
+  std::string name = std::string(200, 'q') + ".prt";
+  EXPECT_EQ(open_code(name), kPartFileMissing);
+  char message[ZK_FAIL_MESSAGE_BUFSIZE + 8];
+  std::memset(message, 'X', sizeof message);
+  ASSERT_EQ(ZK_get_fail_message(kPartFileMissing, message), 0);
+  EXPECT_EQ(std::strlen(message), size_t{ZK_FAIL_MESSAGE_BUFSIZE - 1});
+  EXPECT_EQ(message[ZK_FAIL_MESSAGE_BUFSIZE], 'X');
+  EXPECT_GT(last_failure_detail().size(), size_t{ZK_FAIL_MESSAGE_BUFSIZE});
+  EXPECT_EQ(ZK_ASSEM_ask_work_part(), part_) << "a failed open leaves the work part alone";
+}
+
+TEST_F(Api, HandOutHistoryListsAndRefuseToReleaseThemTwice) {
+  ZK_history_list_t list = nullptr;
+  ASSERT_EQ(ZK_PART_create_history_list(&list), 0);
+  ASSERT_EQ(ZK_PART_clear_history_list(list), 0);
+  ASSERT_EQ(ZK_PART_ask_part_history(part_, list), 0);
+  int count = 0;
+  ASSERT_EQ(ZK_PART_ask_num_histories(list, &count), 0);
+  ASSERT_EQ(count, 1);
+  char *program = nullptr, *user = nullptr, *machine = nullptr;
+  int version = 0, time = 0;
+  ASSERT_EQ(ZK_PART_ask_nth_history(list, 0, &program, &user, &machine, &version, &time), 0);
+  EXPECT_STREQ(program, "Orvel");
+  EXPECT_STREQ(user, "ann");
+  EXPECT_STREQ(machine, "ws1");
+  EXPECT_EQ(version, 4);
+  EXPECT_EQ(time, 1359536700);
+  ZK_free(program);
+  ZK_free(user);
+  ZK_free(machine);
+  EXPECT_NE(ZK_PART_ask_nth_history(list, 1, &program, &user, &machine, &version, &time), 0);
+  EXPECT_EQ(program, nullptr);
+  EXPECT_EQ(machine, nullptr);
+
+  ASSERT_EQ(ZK_PART_delete_history_list(list), 0);
+  EXPECT_NE(ZK_PART_delete_history_list(list), 0);
+  EXPECT_NE(ZK_PART_ask_num_histories(list, &count), 0);
+
+  zk_list_t features = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[0], &features), 0);
+  EXPECT_NE(ZK_PART_delete_history_list(reinterpret_cast<ZK_history_list_t>(features)), 0)
+      << "a tag list is not a history list";
+  ASSERT_EQ(ZK_MODL_ask_list_count(features, &count), 0);
+  EXPECT_EQ(count, 2);
+  ASSERT_EQ(ZK_MODL_delete_list(&features), 0);
+  EXPECT_EQ(features, nullptr);
+}
+
+TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
+  int count = 0;
+  ASSERT_EQ(ZK_ATTR_count_attributes(part_, ZK_ATTR_any, &count), 0);
+  EXPECT_EQ(count, 5);
+  ASSERT_EQ(ZK_ATTR_count_attributes(part_, ZK_ATTR_integer, &count), 0);
+  EXPECT_EQ(count, 2);
+
+  std::ostringstream seen;
+  int index = 0;
+  char title[ZK_ATTR_TITLE_BUFSIZE];
+  ZK_ATTR_value_t value;
+  for (int guard = 0; guard < 10; ++guard) {
+    ASSERT_EQ(ZK_ATTR_cycle(part_, &index, ZK_ATTR_any, title, &value), 0);
+    if (index == 0) break;
+    seen << title << ":";
+    switch (value.type) {
+      case ZK_ATTR_string:
+        seen << value.value.string;
+        break;
+      case ZK_ATTR_integer:
+        seen << value.value.integer;
+        break;
+      case ZK_ATTR_real:
+        seen << value.value.real;
+        break;
+      case ZK_ATTR_time:
+        seen << value.value.time[0] << " " << value.value.time[1];
+        break;
+    }
+    seen << ";";
+  }
+  EXPECT_EQ(seen.str(), "MATERIAL:Steel & <more>;COUNT:-3;WEIGHT:1.25;CHECKED:41304 545;SECOND:9;");
+
+  index = 0;
+  ASSERT_EQ(ZK_ATTR_cycle(part_, &index, ZK_ATTR_integer, title, &value), 0);
+  ASSERT_EQ(ZK_ATTR_cycle(part_, &index, ZK_ATTR_integer, title, &value), 0);
+  EXPECT_STREQ(title, "SECOND");
+  ASSERT_EQ(ZK_ATTR_cycle(part_, &index, ZK_ATTR_integer, title, &value), 0);
+  EXPECT_EQ(index, 0);
+
+  int type = -1;
+  ASSERT_EQ(ZK_ATTR_find_attribute(part_, ZK_ATTR_any, "WEIGHT", &type), 0);
+  EXPECT_EQ(type, ZK_ATTR_real);
+  ASSERT_EQ(ZK_ATTR_find_attribute(part_, ZK_ATTR_string, "WEIGHT", &type), 0);
+  EXPECT_EQ(type, 0);
+
+  char text[ZK_ATTR_STRING_BUFSIZE];
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  ASSERT_EQ(ZK_ATTR_read_value(part_, "MATERIAL", ZK_ATTR_string, &value), 0);
+  EXPECT_STREQ(text, "Steel & <more>");
+  EXPECT_EQ(ZK_ATTR_read_value(part_, "COUNT", ZK_ATTR_string, &value), kAttributeType);
+  EXPECT_EQ(ZK_ATTR_read_value(part_, "NONE", ZK_ATTR_string, &value), kNoSuchAttribute);
+}
+
+TEST_F(Api, AnswerPartDataBodiesFeaturesAndExpressions) {
+  int units = 0;
+  ASSERT_EQ(ZK_PART_ask_units(part_, &units), 0);
+  EXPECT_EQ(units, ZK_PART_ENGLISH);
+  char *description = nullptr;
+  ASSERT_EQ(ZK_PART_ask_description(part_, &description), 0);
+  ASSERT_NE(description, nullptr) << "an empty description is still a description";
+  EXPECT_STREQ(description, "");
+  ZK_free(description);
+
+  ASSERT_EQ(bodies_.size(), 3u);
+  int body_type = 0;
+  ASSERT_EQ(ZK_MODL_ask_body_type(bodies_[1], &body_type), 0);
+  EXPECT_EQ(body_type, ZK_MODL_SHEET_BODY);
+  tag_t material = NULL_TAG;
+  ASSERT_EQ(ZK_SF_locate_material(bodies_[0], &material), 0);
+  char name[ZK_OBJ_NAME_BUFSIZE];
+  ASSERT_EQ(ZK_OBJ_ask_name(material, name), 0);
+  EXPECT_STREQ(name, "Steel");
+  EXPECT_EQ(ZK_OBJ_ask_name(bodies_[0], name), kNoName);
+  EXPECT_STREQ(name, "");
+  ZK_OBJ_disp_props_t props{};
+  ASSERT_EQ(ZK_OBJ_ask_display_properties(bodies_[0], &props), 0);
+  EXPECT_EQ(props.color, 4);
+  EXPECT_EQ(props.font, 3);
+  EXPECT_EQ(props.layer, 7);
+
+  std::vector<tag_t> features = cycle(ZK_feature_type);
+  ASSERT_EQ(features.size(), 2u);
+  int suppressed = -1;
+  ASSERT_EQ(ZK_MODL_ask_suppress_feature(features[1], &suppressed), 0);
+  EXPECT_EQ(suppressed, 1);
+  EXPECT_EQ(ZK_OBJ_ask_status(features[1]), ZK_OBJ_CONDEMNED);
+  EXPECT_EQ(ZK_OBJ_ask_status(features[0]), ZK_OBJ_ALIVE);
+  EXPECT_EQ(ZK_OBJ_ask_status(999999), ZK_OBJ_DELETED);
+
+  double density = 0;
+  EXPECT_EQ(ZK_MODL_ask_body_density(bodies_[0], 1, &density), kUnitsNotSupported);
+  ASSERT_EQ(ZK_MODL_ask_body_density(bodies_[0], 3, &density), 0);
+  EXPECT_EQ(density, 2.0);
+
+  int count = 0;
+  tag_t *expressions = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_exps_of_part(part_, &count, &expressions), 0);
+  ASSERT_EQ(count, 1);
+  char *text = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_exp_tag_string(expressions[0], &text), 0);
+  EXPECT_STREQ(text, "p0= if (a) (1) else (2)");
+  ZK_free(text);
+  double value = 0;
+  ASSERT_EQ(ZK_MODL_ask_exp_tag_value(expressions[0], &value), 0);
+  EXPECT_EQ(value, 2.0);
+  ZK_free(expressions);
+}
+
+TEST_F(Api, ComputeMassOnlyForBodiesThatEncloseAVolume) {
+  double acc[ZK_MODL_MASS_ACCURACY_N] = {0.01};
+  double props[ZK_MODL_MASS_PROPS_N] = {0};
+  double stats[ZK_MODL_MASS_STATS_N] = {0};
+  ASSERT_EQ(ZK_MODL_ask_mass_props_3d(&bodies_[0], 1, 1, 3, 0.0, 1, acc, props, stats), 0);
+  EXPECT_NEAR(props[1], 6.0, 1e-12);
+  EXPECT_NEAR(props[2], 12.0, 1e-12) << "mass is density times volume";
+  EXPECT_NEAR(props[4], 1.0, 1e-12);
+  EXPECT_EQ(ZK_MODL_ask_mass_props_3d(bodies_.data(), 2, 1, 3, 0.0, 1, acc, props, stats),
+            kNoVolume);
+  tag_t closed[] = {bodies_[0], bodies_[2]};
+  ASSERT_EQ(ZK_MODL_ask_mass_props_3d(closed, 2, 1, 3, 0.0, 1, acc, props, stats), 0)
+      << "a sheet that encloses a volume counts";
+  EXPECT_GT(props[1], 6.0);
+  tag_t feature = cycle(ZK_feature_type)[0];
+  EXPECT_EQ(ZK_MODL_ask_mass_props_3d(&feature, 1, 1, 3, 0.0, 1, acc, props, stats), kWrongType);
+
+  ASSERT_EQ(ZK_MODL_set_body_density(bodies_[0], 3, 1.0), 0);
+  ASSERT_EQ(ZK_MODL_ask_mass_props_3d(&bodies_[0], 1, 1, 3, 0.0, 1, acc, props, stats), 0);
+  EXPECT_NEAR(props[2], 6.0, 1e-12);
+}
+
+TEST_F(Api, CycleLayersOfTheWorkPartAndHandlesThatOutliveTheirParts) {
+  std::vector<tag_t> on_seven;
+  tag_t t = NULL_TAG;
+  while (ZK_LAYER_cycle_by_layer(7, &t) == 0 && t != NULL_TAG) on_seven.push_back(t);
+  EXPECT_EQ(on_seven, (std::vector<tag_t>{bodies_[0], bodies_[1]}));
+  t = NULL_TAG;
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(1, &t), 0);
+  EXPECT_EQ(t, bodies_[2]) << "bodies are on layer 1 unless the file says otherwise";
+  t = NULL_TAG;
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(257, &t), kInvalidArgument);
+  t = bodies_[2];
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(7, &t), kInvalidTag) << "not on that layer";
+
+  const char *handle = ZK_TAG_ask_handle_of_tag(bodies_[0]);
+  EXPECT_STREQ(handle, "b1");
+  ASSERT_EQ(ZK_PART_close_all(), 0);
+  EXPECT_STREQ(handle, "b1");
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies_[0]), "");
+  t = NULL_TAG;
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(7, &t), kNoWorkPart);
+}
+
+TEST_F(Api, CycleEveryObjectOfALargePartQuickly) {
+  constexpr int kObjects = 60000;
+  std::string text = R"({"objects": [)";
+  for (int i = 0; i < kObjects; ++i) {
+    text += (i ? "," : "") + std::string(R"({"id": "m)") + std::to_string(i) +
+            R"(", "kind": "material", "layer": )" + std::to_string(i % 257) + "}";
+  }
+  text += "]}";
+  part("large.prt", text);
+  tag_t large = open("large.prt");
+  auto start = std::chrono::steady_clock::now();
+  int all = 0, typed = 0, layered = 0;
+  for (tag_t o = ZK_OBJ_cycle_all(large, NULL_TAG); o; o = ZK_OBJ_cycle_all(large, o)) ++all;
+  tag_t t = NULL_TAG;
+  while (ZK_OBJ_cycle_objs_in_part(large, ZK_material_type, &t) == 0 && t) ++typed;
+  for (int layer = 0; layer <= ZK_LAYER_MAX; ++layer) {
+    t = NULL_TAG;
+    while (ZK_LAYER_cycle_by_layer(layer, &t) == 0 && t) ++layered;
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(all, kObjects);
+  EXPECT_EQ(typed, kObjects);
+  EXPECT_EQ(layered, kObjects);
+  EXPECT_LT(seconds, 1.0) << "a step that searched for its place would take minutes";
+}
+
+TEST_F(Api, ProvideTheSessionServices) {
+  HostOptions options;
+  options.syslog_file = (dir_ / "syslog.txt").string();
+  options.release = "";
+  configure(options);
+  ASSERT_EQ(ZK_print_syslog("first\n", 0), 0);
+  ASSERT_EQ(ZK_print_syslog("  second without newline", 1), 0);
+  EXPECT_EQ(read_file(dir_ / "syslog.txt"), "first\n  second without newline");
+  configure(options);
+  ASSERT_EQ(ZK_print_syslog("+", 0), 0);
+  EXPECT_EQ(read_file(dir_ / "syslog.txt"), "first\n  second without newline+") << "appends";
+
+  char *release = reinterpret_cast<char *>(1);
+  ASSERT_EQ(ZK_get_release(&release), 0);
+  EXPECT_EQ(release, nullptr);
+  configure(HostOptions{});
+  ASSERT_EQ(ZK_get_release(&release), 0);
+  EXPECT_STREQ(release, "V8.0.3.5");
+  ZK_free(release);
+
+  logical open = 1;
+  ASSERT_EQ(ZK_UI_is_listing_window_open(&open), 0);
+  EXPECT_EQ(open, 0);
+  EXPECT_EQ(ZK_UI_write_listing_window("x"), kListingWindowClosed);
+  ASSERT_EQ(ZK_UI_open_listing_window(), 0);
+  ASSERT_EQ(ZK_UI_is_listing_window_open(&open), 0);
+  EXPECT_EQ(open, 1);
+
+  ::setenv("ORVEL_TEST_VARIABLE", "value one", 1);
+  char *value = nullptr;
+  ASSERT_EQ(ZK_translate_variable("ORVEL_TEST_VARIABLE", &value), 0);
+  EXPECT_STREQ(value, "value one");
+  ::unsetenv("ORVEL_TEST_VARIABLE");
+  ASSERT_EQ(ZK_translate_variable("ORVEL_TEST_VARIABLE", &value), 0);
+  EXPECT_EQ(value, nullptr);
+
+  ZK_timer_t timer = -1;
+  ASSERT_EQ(ZK_begin_timer(&timer), 0);
+  ZK_timer_values_t values{-1, -1};
+  ASSERT_EQ(ZK_end_timer(timer, &values), 0);
+  EXPECT_GE(values.cpu_time, 0.0);
+  EXPECT_GE(values.real_time, 0.0);
+  EXPECT_EQ(ZK_end_timer(timer + 1, &values), kInvalidTimer);
+
+  ZK_ASSEM_options_t load{};
+  ASSERT_EQ(ZK_ASSEM_ask_assem_options(&load), 0);
+  EXPECT_EQ(load.load_options, ZK_ASSEM_load_from_directory);
+  EXPECT_EQ(load.load_components, ZK_ASSEM_do_load_components);
+}
+
+}  // namespace
+}  // namespace orvel::test

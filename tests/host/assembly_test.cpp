@@ -1,0 +1,478 @@
+// Assemblies: finding component files by the load options, failures and
+// cycles, the occurrence tree with its placed bodies, reference sets,
+// mating conditions and injected failures.
+#include <cmath>
+#include <cstring>
+
+#include "api/codes.hpp"
+#include "orvel/zk.h"
+#include "pdm/store.hpp"
+#include "session/session.hpp"
+#include "test_support.hpp"
+
+namespace orvel::test {
+namespace {
+
+const char kLeaf[] = R"json({"objects": [
+  {"id": "lb1", "kind": "body", "name": "CUBE",
+   "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}},
+  {"id": "lb2", "kind": "body", "shape": {"type": "sphere", "centre": [5,5,5], "radius": 1}},
+  {"id": "r", "kind": "reference_set", "name": "MODEL", "members": ["lb1"]}],
+  "failures": [{"call": "ZK_PART_ask_units", "code": 1006}]})json";
+
+const char kSub[] = R"json({"objects": [
+  {"id": "bs", "kind": "body", "shape": {"type": "block", "corner": [0,0,0], "size": [2,2,2]}},
+  {"id": "s1", "kind": "component", "part": "leaf.prt", "instance_name": "INNER",
+   "origin": [0, 10, 0]},
+  {"id": "a", "kind": "arrangement", "name": "Sub arrangement", "active": true}]})json";
+
+// c1: the sub-assembly turned 90 degrees about Z and moved by 100 in X.
+const char kTop[] = R"json({"objects": [
+  {"id": "p1", "kind": "expression", "name": "p1", "formula": "0", "value": 0},
+  {"id": "c1", "kind": "component", "part": "sub.prt", "instance_name": "SUB",
+   "origin": [100, 0, 0], "orientation": [[0,1,0],[-1,0,0],[0,0,1]],
+   "attributes": [{"title": "CALLOUT", "type": "string", "value": "7"}]},
+  {"id": "c2", "kind": "component", "part": "leaf.prt", "instance_name": "LEAF2",
+   "reference_set": "MODEL", "suppression_expression": "p1",
+   "mating": {"name": "ALIGN", "mated": "c1", "constraints": 3}},
+  {"id": "c3", "kind": "component", "part": "leaf.prt", "instance_name": "OFF",
+   "suppressed": true},
+  {"id": "r", "kind": "reference_set", "name": "COMPS", "members": ["c1", "p1"]}],
+  "failures": [
+    {"call": "ZK_ASSEM_ask_component_data", "code": 1004, "object": "c2", "times": 1},
+    {"call": "ZK_OBJ_ask_display_properties", "code": 1006, "skip": 1, "times": 2}]})json";
+
+std::vector<tag_t> cycle(tag_t part, int type) {
+  std::vector<tag_t> tags;
+  tag_t t = NULL_TAG;
+  while (ZK_OBJ_cycle_objs_in_part(part, type, &t) == 0 && t != NULL_TAG) tags.push_back(t);
+  return tags;
+}
+
+std::string instance_name(tag_t component) {
+  char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
+      instance[ZK_INSTANCE_NAME_BUFSIZE];
+  double origin[3], matrix[9], transform[4][4];
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(component, file, refset, instance, origin, matrix, transform), 0);
+  return instance;
+}
+
+int level(tag_t component) {
+  int n = 0;
+  tag_t parent = component;
+  while (ZK_ASSEM_ask_parent_component(parent, &parent) == 0 && parent != NULL_TAG) ++n;
+  return n;
+}
+
+class Assemblies : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    part("asm/leaf.prt", kLeaf);
+    part("asm/sub.prt", kSub);
+    part("asm/top.prt", kTop);
+    top_ = open("asm/top.prt");
+    // The injected failures are exercised in their own test.
+    session().work_part()->failures.clear();
+  }
+  tag_t top_ = NULL_TAG;
+};
+
+TEST_F(Assemblies, CycleComponentsAtEveryDepthInFileOrder) {
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  ASSERT_EQ(components.size(), 4u);
+  std::vector<std::string> names;
+  std::vector<int> levels;
+  for (tag_t c : components) {
+    names.push_back(instance_name(c));
+    levels.push_back(level(c));
+    EXPECT_TRUE(ZK_ASSEM_is_occurrence(c));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"SUB", "INNER", "LEAF2", "OFF"}));
+  EXPECT_EQ(levels, (std::vector<int>{1, 2, 1, 1}));
+
+  tag_t root = NULL_TAG;
+  ASSERT_EQ(ZK_ASSEM_ask_parent_component(components[0], &root), 0);
+  EXPECT_NE(root, NULL_TAG);
+  for (tag_t c : components) EXPECT_NE(c, root) << "the root occurrence is not cycled";
+  EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(root), top_);
+}
+
+TEST_F(Assemblies, LoadAPartFileUsedTwiceOnce) {
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  tag_t leaf_via_sub = ZK_ASSEM_ask_prototype_of_occ(components[1]);
+  EXPECT_NE(leaf_via_sub, NULL_TAG);
+  EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(components[2]), leaf_via_sub);
+  EXPECT_EQ(session().part_count(), 3u);
+  char name[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(ZK_PART_ask_part_name(leaf_via_sub, name), 0);
+  EXPECT_STREQ(name, "asm/leaf.prt") << "built from the assembly's path, not absolute";
+  // A component part also answers a component cycle of its own.
+  tag_t sub = ZK_ASSEM_ask_prototype_of_occ(components[0]);
+  EXPECT_EQ(cycle(sub, ZK_component_type).size(), 1u);
+  EXPECT_TRUE(cycle(leaf_via_sub, ZK_component_type).empty());
+}
+
+TEST_F(Assemblies, ShowComponentBodiesThroughReferenceSetsAndSkipSuppressedOnes) {
+  std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
+  // sub's block and leaf's two bodies through SUB/INNER, leaf's cube through
+  // LEAF2 (reference set MODEL), nothing through the suppressed OFF.
+  ASSERT_EQ(bodies.size(), 4u);
+  for (tag_t b : bodies) {
+    EXPECT_TRUE(ZK_ASSEM_is_occurrence(b));
+    tag_t prototype = ZK_ASSEM_ask_prototype_of_occ(b);
+    EXPECT_NE(prototype, NULL_TAG);
+    EXPECT_FALSE(ZK_ASSEM_is_occurrence(prototype));
+  }
+  char name[ZK_OBJ_NAME_BUFSIZE];
+  ASSERT_EQ(ZK_OBJ_ask_name(bodies[3], name), 0);
+  EXPECT_STREQ(name, "CUBE");
+
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  tag_t instance = ZK_ASSEM_ask_inst_of_part_occ(components[3]);
+  logical suppressed = 0;
+  ASSERT_EQ(ZK_ASSEM_ask_suppress_state(instance, &suppressed), 0);
+  EXPECT_EQ(suppressed, 1);
+  tag_t expression = NULL_TAG;
+  ASSERT_EQ(ZK_ASSEM_ask_suppression_exp(ZK_ASSEM_ask_inst_of_part_occ(components[2]), &expression),
+            0);
+  int type = 0, subtype = 0;
+  ASSERT_EQ(ZK_OBJ_ask_type_and_subtype(expression, &type, &subtype), 0);
+  EXPECT_EQ(type, ZK_expression_type);
+}
+
+TEST_F(Assemblies, PlaceOccurrenceBodiesByTheComposedComponentTransforms) {
+  std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
+  // bodies[1] is the leaf's unit cube inside SUB: (0.5, 0.5, 0.5) moves by
+  // (0, 10, 0) inside sub, then turns (x, y) into (-y, x) and moves by 100.
+  double acc[ZK_MODL_MASS_ACCURACY_N] = {0.01};
+  double props[ZK_MODL_MASS_PROPS_N] = {0};
+  double stats[ZK_MODL_MASS_STATS_N] = {0};
+  ASSERT_EQ(ZK_MODL_ask_mass_props_3d(&bodies[1], 1, 1, 3, 0.0, 1, acc, props, stats), 0);
+  EXPECT_NEAR(props[1], 1.0, 1e-9);
+  EXPECT_NEAR(props[3], 89.5, 1e-9);
+  EXPECT_NEAR(props[4], 0.5, 1e-9);
+  EXPECT_NEAR(props[5], 0.5, 1e-9);
+
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
+      instance[ZK_INSTANCE_NAME_BUFSIZE];
+  double origin[3], matrix[9], transform[4][4];
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[1], file, refset, instance, origin, matrix, transform),
+      0);
+  EXPECT_STREQ(file, "asm/leaf.prt");
+  EXPECT_STREQ(refset, "Entire Part");
+  EXPECT_EQ(origin[1], 10.0) << "the origin is relative to the parent";
+  EXPECT_EQ(matrix[0], 1.0);
+  // Into the work part: the leaf's origin lands at (90, 0, 0).
+  EXPECT_NEAR(transform[0][3], 90.0, 1e-12);
+  EXPECT_NEAR(transform[1][3], 0.0, 1e-12);
+  EXPECT_NEAR(transform[0][1], -1.0, 1e-12);
+  EXPECT_EQ(transform[3][3], 1.0);
+}
+
+TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
+  tag_t set = cycle(top_, ZK_reference_set_type).at(0);
+  int count = 0;
+  tag_t *members = nullptr;
+  ASSERT_EQ(ZK_ASSEM_ask_ref_set_members(set, &count, &members), 0);
+  ASSERT_EQ(count, 2);
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  EXPECT_EQ(members[0], components[0]) << "a component member is the component";
+  ZK_free(members);
+
+  int objects = -1;
+  ASSERT_EQ(ZK_ASSEM_count_objs_in_comp(components[0], &objects), 0);
+  EXPECT_EQ(objects, 2) << "sub's block and its component";
+  ASSERT_EQ(ZK_ASSEM_count_objs_in_comp(components[2], &objects), 0);
+  EXPECT_EQ(objects, 1) << "the members of MODEL";
+
+  ZK_ASSEM_mc_t mc;
+  ASSERT_EQ(ZK_ASSEM_init_mc(&mc), 0);
+  logical mated = 0;
+  ASSERT_EQ(ZK_ASSEM_ask_mc_data_of_compnt(components[0], &mated, &mc), 0);
+  EXPECT_EQ(mated, 0);
+  ASSERT_EQ(ZK_ASSEM_ask_mc_data_of_compnt(components[2], &mated, &mc), 0);
+  EXPECT_EQ(mated, 1);
+  EXPECT_EQ(mc.mated_object, components[0]);
+  EXPECT_STREQ(mc.name, "ALIGN");
+  int status = -1, errors = -1;
+  ASSERT_EQ(ZK_ASSEM_check_mc_structure(&mc, &status, &errors), 0);
+  EXPECT_EQ(status, 0);
+  mc.num_constraints = 8;
+  ASSERT_EQ(ZK_ASSEM_check_mc_structure(&mc, &status, &errors), 0);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(errors, 2);
+  mc.mated_object = NULL_TAG;
+  ASSERT_EQ(ZK_ASSEM_check_mc_structure(&mc, &status, &errors), 0);
+  EXPECT_EQ(status, 2);
+}
+
+TEST_F(Assemblies, AnswerArrangementsPerPart) {
+  tag_t active = 1;
+  ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(top_, &active), 0);
+  EXPECT_EQ(active, NULL_TAG);
+  tag_t sub = ZK_ASSEM_ask_prototype_of_occ(cycle(top_, ZK_component_type)[0]);
+  ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(sub, &active), 0);
+  char *name = nullptr;
+  ASSERT_EQ(ZK_ASSEM_ask_name_of_arrangement(active, &name), 0);
+  EXPECT_STREQ(name, "Sub arrangement");
+  ZK_free(name);
+  int count = 0;
+  tag_t *all = nullptr;
+  ASSERT_EQ(ZK_ASSEM_ask_arrangements_in_part(top_, &count, &all), 0);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(all, nullptr);
+}
+
+// Injected failures of the work part: which calls fail, in order.
+struct InjectionCase {
+  const char *label;
+  std::string failures;
+  std::vector<int> expected;  // codes of six ZK_PART_ask_units calls
+};
+
+std::ostream &operator<<(std::ostream &out, const InjectionCase &c) {
+  return out << c.label;
+}
+
+class InjectedFailures : public HostTest, public ::testing::WithParamInterface<InjectionCase> {};
+
+TEST_P(InjectedFailures, FailTheMatchingCallsOnly) {
+  part("p.prt", R"({"failures": )" + GetParam().failures + "}");
+  tag_t p = open("p.prt");
+  std::vector<int> codes;
+  for (int i = 0; i < 6; ++i) {
+    int units = 0;
+    codes.push_back(ZK_PART_ask_units(p, &units));
+  }
+  EXPECT_EQ(codes, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Specs, InjectedFailures,
+    ::testing::Values(InjectionCase{"every_call",
+                                    R"([{"call": "ZK_PART_ask_units", "code": 1006}])",
+                                    {1006, 1006, 1006, 1006, 1006, 1006}},
+                      InjectionCase{
+                          "skip_then_times",
+                          R"([{"call": "ZK_PART_ask_units", "code": 1006, "skip": 2, "times": 2}])",
+                          {0, 0, 1006, 1006, 0, 0}},
+                      InjectionCase{"other_call",
+                                    R"([{"call": "ZK_PART_ask_description", "code": 1006}])",
+                                    {0, 0, 0, 0, 0, 0}},
+                      InjectionCase{"first_spec_that_fires_wins",
+                                    R"([{"call": "ZK_PART_ask_units", "code": 1, "times": 1},
+                          {"call": "ZK_PART_ask_units", "code": 2, "skip": 3}])",
+                                    {1, 0, 0, 2, 2, 2}}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
+  ZK_PART_close_all();
+  top_ = open("asm/top.prt");
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  EXPECT_EQ(instance_name(components[0]), "SUB");
+  char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
+      instance[ZK_INSTANCE_NAME_BUFSIZE];
+  double origin[3], matrix[9], transform[4][4];
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix, transform),
+      1004);
+  EXPECT_EQ(
+      ZK_ASSEM_ask_component_data(components[2], file, refset, instance, origin, matrix, transform),
+      0)
+      << "times 1";
+  // Failures of a component part do not apply while the assembly is the work part.
+  int units = 0;
+  EXPECT_EQ(ZK_PART_ask_units(ZK_ASSEM_ask_prototype_of_occ(components[2]), &units), 0);
+  ZK_OBJ_disp_props_t props;
+  std::vector<int> codes;
+  for (int i = 0; i < 4; ++i) codes.push_back(ZK_OBJ_ask_display_properties(components[0], &props));
+  EXPECT_EQ(codes, (std::vector<int>{0, 1006, 1006, 0}));
+}
+
+// Where components are looked for, per load option.
+struct LayoutCase {
+  const char *label;
+  int load_options;
+  const char *component;            // as written in the assembly
+  std::vector<const char *> files;  // part files that exist besides the assembly
+  const char *expected;             // component part name, or nullptr: not found
+};
+
+std::ostream &operator<<(std::ostream &out, const LayoutCase &c) {
+  return out << c.label;
+}
+
+class LoadOptions : public HostTest, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(LoadOptions, FindComponentFilesWhereTheOptionSays) {
+  const LayoutCase &c = GetParam();
+  HostOptions options;
+  options.load_options.load_options = c.load_options;
+  options.search_dirs = {"lib1", "lib2"};
+  configure(options);
+  part("a/top.prt", std::string(R"({"objects": [{"id": "c", "kind": "component", "part": ")") +
+                        c.component + "\"}]}");
+  for (const char *f : c.files) part(f, "{}");
+  if (!c.expected) {
+    EXPECT_EQ(open_code("a/top.prt"), kComponentMissing);
+    EXPECT_NE(last_failure_detail().find("/objects/0/part"), std::string::npos);
+    EXPECT_EQ(session().part_count(), 0u);
+    return;
+  }
+  tag_t top = open("a/top.prt");
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(components.size(), 1u);
+  char name[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[0]), name), 0);
+  EXPECT_STREQ(name, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, LoadOptions,
+    ::testing::Values(
+        LayoutCase{"directory_beside", 0, "w.prt", {"a/w.prt"}, "a/w.prt"},
+        LayoutCase{"directory_subfolder", 0, "sub/w.prt", {"a/sub/w.prt"}, "a/sub/w.prt"},
+        LayoutCase{
+            "directory_absolute_uses_the_leaf_name", 0, "/nowhere/w.prt", {"a/w.prt"}, "a/w.prt"},
+        LayoutCase{"directory_ignores_search_dirs", 0, "w.prt", {"lib1/w.prt"}, nullptr},
+        LayoutCase{"search_first_dir_first",
+                   1,
+                   "w.prt",
+                   {"lib1/w.prt", "lib2/w.prt", "a/w.prt"},
+                   "lib1/w.prt"},
+        LayoutCase{"search_second_dir", 1, "w.prt", {"lib2/w.prt", "a/w.prt"}, "lib2/w.prt"},
+        LayoutCase{"search_then_assembly_dir", 1, "w.prt", {"a/w.prt"}, "a/w.prt"},
+        LayoutCase{"search_nowhere", 1, "w.prt", {"w.prt"}, nullptr},
+        LayoutCase{"as_saved_relative_to_cwd",
+                   2,
+                   "lib2/w.prt",
+                   {"lib2/w.prt", "a/lib2/w.prt"},
+                   "lib2/w.prt"},
+        LayoutCase{"as_saved_not_beside", 2, "w.prt", {"a/w.prt"}, nullptr}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+class LoadFailures : public HostTest {};
+
+TEST_F(LoadFailures, KeepAMissingComponentWhenToldNotToAbort) {
+  HostOptions options;
+  options.load_options.failure_action = ZK_ASSEM_dont_abort_on_failure;
+  configure(options);
+  part("top.prt", R"({"objects": [
+    {"id": "c1", "kind": "component", "part": "gone.prt"},
+    {"id": "c2", "kind": "component", "part": "bad.prt"},
+    {"id": "c3", "kind": "component", "part": "ok.prt"}]})");
+  part("bad.prt", "not json");
+  part("ok.prt", R"({"objects": [{"id": "b", "kind": "body",
+    "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}}]})");
+  int failed = 0;
+  tag_t top = open("top.prt", &failed);
+  EXPECT_EQ(failed, 2);
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(components.size(), 3u);
+  EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(components[0]), NULL_TAG);
+  char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
+      instance[ZK_INSTANCE_NAME_BUFSIZE];
+  double origin[3], matrix[9], transform[4][4];
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[0], file, refset, instance, origin, matrix, transform),
+      0);
+  EXPECT_STREQ(file, "gone.prt");
+  EXPECT_EQ(cycle(top, ZK_solid_type).size(), 1u) << "only the loaded component shows bodies";
+}
+
+TEST_F(LoadFailures, AbortOnABrokenComponentAndLoadNothing) {
+  part("top.prt", R"({"objects": [
+    {"id": "c1", "kind": "component", "part": "ok.prt"},
+    {"id": "c2", "kind": "component", "part": "bad.prt"}]})");
+  part("ok.prt", "{}");
+  part("bad.prt", R"({"units": true})");
+  EXPECT_EQ(open_code("top.prt"), kPartFileInvalid);
+  EXPECT_NE(last_failure_detail().find("bad.prt: /units"), std::string::npos)
+      << last_failure_detail();
+  EXPECT_EQ(session().part_count(), 0u);
+  EXPECT_EQ(ZK_ASSEM_ask_work_part(), NULL_TAG);
+}
+
+TEST_F(LoadFailures, RefuseComponentCyclesWhateverTheFailureAction) {
+  for (int action : {ZK_ASSEM_do_abort_on_failure, ZK_ASSEM_dont_abort_on_failure}) {
+    HostOptions options;
+    options.load_options.failure_action = action;
+    configure(options);
+    part("self.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "self.prt"}]})");
+    part("a.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "b.prt"}]})");
+    part("b.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "./a.prt"}]})");
+    EXPECT_EQ(open_code("self.prt"), kComponentCycle);
+    EXPECT_EQ(open_code("a.prt"), kComponentCycle);
+    EXPECT_NE(last_failure_detail().find("b.prt: /objects/0/part"), std::string::npos)
+        << last_failure_detail();
+    EXPECT_EQ(session().part_count(), 0u);
+  }
+}
+
+TEST_F(LoadFailures, RefuseAReferenceSetTheComponentPartLacks) {
+  part("top.prt", R"({"objects": [
+    {"id": "c1", "kind": "component", "part": "ok.prt", "reference_set": "LIGHT"}]})");
+  part("ok.prt", "{}");
+  EXPECT_EQ(open_code("top.prt"), kPartFileInvalid);
+  EXPECT_NE(last_failure_detail().find("top.prt: /objects/0/reference_set"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel::test
+
+namespace orvel::test {
+namespace {
+
+class ManagedParts : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    auto store = pdm::Store::open((dir_ / "store.db").string(), true);
+    store->add_item("4711", "bracket assembly");
+    store->add_revision("4711", "A");
+    store->add_dataset("4711", "A", "", "", "files/top.prt");
+    store->add_item("4712", "wheel");
+    store->add_revision("4712", "B");
+    store->add_dataset("4712", "B", "spec", "sheet1", "files/wheel.prt");
+    store.reset();
+    part("files/top.prt", R"({"objects": [
+      {"id": "c1", "kind": "component", "part": "@DB/4712/B/spec/sheet1"},
+      {"id": "c2", "kind": "component", "part": "plain.prt"}]})");
+    part("files/wheel.prt", "{}");
+    part("files/plain.prt", "{}");
+    HostOptions options;
+    options.pdm_store = (dir_ / "store.db").string();
+    configure(options);
+  }
+};
+
+TEST_F(ManagedParts, OpenByManagedNameWithManagedAndPlainComponents) {
+  tag_t top = open("@DB/4711/A");
+  char name[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(ZK_PART_ask_part_name(top, name), 0);
+  EXPECT_STREQ(name, "@DB/4711/A");
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(components.size(), 2u);
+  ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[0]), name), 0);
+  EXPECT_STREQ(name, "@DB/4712/B/spec/sheet1");
+  ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[1]), name), 0);
+  std::string plain = name;
+  EXPECT_EQ(plain.substr(plain.size() - 16), "/files/plain.prt")
+      << "beside the assembly's file: " << name;
+  EXPECT_EQ(open("@DB/4711/A"), top);
+}
+
+TEST_F(ManagedParts, RefuseAManagedNameTheStoreLacks) {
+  EXPECT_EQ(open_code("@DB/4711/Z"), kManagedPartUnknown);
+  EXPECT_NE(last_failure_detail().find("@DB/4711/Z"), std::string::npos);
+  part("files/other.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "@DB/9/A"}]})");
+  EXPECT_EQ(open_code("files/other.prt"), kManagedPartUnknown);
+  EXPECT_NE(last_failure_detail().find("files/other.prt: /objects/0/part"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel::test

@@ -1,0 +1,281 @@
+// Part files: validation of every kind of problem, names, saving and the
+// load-save-load round trip.
+#include "partfile/part_file.hpp"
+
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "api/codes.hpp"
+#include "orvel/zk.h"
+#include "test_support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace orvel::test {
+namespace {
+
+// A part that uses every kind of object and field of the format.
+const char kRichPart[] = R"json({
+  "format": "orvel part",
+  "version": 1,
+  "units": 2,
+  "description": "Bracket & <stuff>",
+  "history": [
+    {"version": 1, "time": 1359536700, "program": "Orvel", "user": "ann", "machine": "ws1"},
+    {"version": 2, "time": 1359540000, "program": "Orvel", "user": "bob", "machine": "ws2"}
+  ],
+  "attributes": [
+    {"title": "MATERIAL", "type": "string", "value": "Steel"},
+    {"title": "COUNT", "type": "integer", "value": -3},
+    {"title": "WEIGHT", "type": "real", "value": 1.25},
+    {"title": "CHECKED", "type": "time", "value": [41304, 545]}
+  ],
+  "objects": [
+    {"id": "p0", "kind": "expression", "name": "p0", "formula": "2", "value": 2},
+    {"id": "p1", "kind": "expression", "name": "p1", "formula": "p0*2", "value": 4},
+    {"id": "steel", "kind": "material", "name": "Steel"},
+    {"id": "f1", "kind": "feature", "name": "BLOCK(1)", "feature_type": "BLOCK"},
+    {"id": "f2", "kind": "feature", "name": "HOLE(2)", "suppressed": true, "status": "condemned"},
+    {"id": "b1", "kind": "body", "name": "MAIN", "handle": "H-B1", "layer": 5, "color": 7,
+     "font": 2, "line_width": 1, "blank": true, "density": 7.85e-06, "material": "steel",
+     "features": ["f1", "f2"], "attributes": [{"title": "T", "type": "string", "value": "x"}],
+     "shape": {"type": "block", "corner": [1, 2, 3], "size": [10, 20, 30]}},
+    {"id": "b2", "kind": "body", "body_type": "sheet",
+     "shape": {"type": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]], "triangles": [[0,1,2]]}},
+    {"id": "b3", "kind": "body", "shape": {"type": "cylinder", "base": [0,0,0],
+     "axis": [0,0,1], "radius": 2, "height": 5}},
+    {"id": "b4", "kind": "body", "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}},
+    {"id": "r1", "kind": "reference_set", "name": "MODEL", "members": ["b1", "b3"]},
+    {"id": "a1", "kind": "arrangement", "name": "Default", "active": true},
+    {"id": "a2", "kind": "arrangement", "name": "Open"}
+  ],
+  "failures": [
+    {"call": "ZK_MODL_ask_body_feats", "code": 1004, "skip": 1, "times": 2, "object": "b1"}
+  ]
+})json";
+
+std::string long_text(size_t n) {
+  return std::string(n, 'n');
+}
+
+struct BadPart {
+  const char *label;
+  std::string text;  // empty: no file at all
+  int code;
+  const char *path;
+  const char *problem;
+};
+
+std::ostream &operator<<(std::ostream &out, const BadPart &c) {
+  return out << c.label;
+}
+
+std::string body_with(const std::string &fields) {
+  return R"({"objects": [{"id": "b1", "kind": "body", )" + fields + "}]}";
+}
+
+const char kBlock[] = R"("shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]})";
+
+std::vector<BadPart> bad_parts() {
+  return {
+      {"missing_file", "", kPartFileMissing, "/", "no such part file"},
+      {"not_json", "{\"units\": ", kPartFileSyntax, "/", "syntax error"},
+      {"not_an_object", "[1, 2]", kPartFileInvalid, "/", "not an object"},
+      {"wrong_type", R"({"units": "1"})", kPartFileInvalid, "/units", "expected an integer"},
+      {"unknown_field", R"({"unit": 1})", kPartFileInvalid, "/unit", "unknown field"},
+      {"missing_field", body_with(R"("density": 1)"), kPartFileInvalid, "/objects/0",
+       "missing required field \"shape\""},
+      {"unknown_kind", R"({"objects": [{"id": "x", "kind": "gizmo"}]})", kPartFileInvalid,
+       "/objects/0/kind", "unknown kind"},
+      {"duplicate_id",
+       R"({"objects": [{"id": "m", "kind": "material"}, {"id": "m", "kind": "material"}]})",
+       kPartFileInvalid, "/objects/1/id", "duplicate id"},
+      {"dangling_reference", body_with(std::string(R"("material": "nope", )") + kBlock),
+       kPartFileInvalid, "/objects/0/material", "unknown reference \"nope\""},
+      {"reference_of_wrong_kind",
+       R"({"objects": [{"id": "f", "kind": "feature"}, {"id": "b", "kind": "body",
+          "material": "f", "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}}]})",
+       kPartFileInvalid, "/objects/1/material", "not of the expected kind"},
+      {"object_name_too_long", body_with("\"name\": \"" + long_text(133) + "\", " + kBlock),
+       kPartFileInvalid, "/objects/0/name", "longer than 132"},
+      {"refset_name_too_long",
+       R"({"objects": [{"id": "r", "kind": "reference_set", "name": ")" + long_text(31) + "\"}]}",
+       kPartFileInvalid, "/objects/0/name", "longer than 30"},
+      {"instance_name_too_long",
+       R"({"objects": [{"id": "c", "kind": "component", "part": "x.prt", "instance_name": ")" +
+           long_text(129) + "\"}]}",
+       kPartFileInvalid, "/objects/0/instance_name", "longer than 128"},
+      {"attribute_title_too_long",
+       R"({"attributes": [{"title": ")" + long_text(256) + R"(", "type": "integer", "value": 1}]})",
+       kPartFileInvalid, "/attributes/0/title", "longer than 255"},
+      {"attribute_string_too_long",
+       body_with(R"("attributes": [{"title": "T", "type": "string", "value": ")" + long_text(256) +
+                 "\"}], " + kBlock),
+       kPartFileInvalid, "/objects/0/attributes/0/value", "longer than 255"},
+      {"shape_without_volume",
+       body_with(R"("shape": {"type": "block", "corner": [0,0,0], "size": [1,0,1]})"),
+       kPartFileInvalid, "/objects/0/shape", ""},
+      {"open_mesh_as_solid",
+       body_with(R"("shape": {"type": "mesh", "vertices": [[0,0,0],[1,0,0],[0,1,0]],
+                   "triangles": [[0,1,2]]})"),
+       kPartFileInvalid, "/objects/0/shape", ""},
+      {"bad_vector", body_with(R"("shape": {"type": "block", "corner": [0,0], "size": [1,1,1]})"),
+       kPartFileInvalid, "/objects/0/shape/corner", "three numbers"},
+      {"layer_out_of_range", body_with(std::string(R"("layer": 257, )") + kBlock), kPartFileInvalid,
+       "/objects/0/layer", "outside 0 to 256"},
+      {"two_active_arrangements",
+       R"({"objects": [{"id": "a", "kind": "arrangement", "name": "A", "active": true},
+                       {"id": "b", "kind": "arrangement", "name": "B", "active": true}]})",
+       kPartFileInvalid, "/objects/1/active", "more than one active"},
+      {"skewed_orientation",
+       R"({"objects": [{"id": "c", "kind": "component", "part": "x.prt",
+          "orientation": [[1,0,0],[1,1,0],[0,0,1]]}]})",
+       kPartFileInvalid, "/objects/0/orientation", ""},
+      {"beyond_iso_8859_1", R"({"description": "5 \u20ac"})", kPartFileInvalid, "/description",
+       "beyond ISO-8859-1"},
+      {"failure_with_code_zero", R"({"failures": [{"call": "ZK_PART_ask_units", "code": 0}]})",
+       kPartFileInvalid, "/failures/0/code", "code 0"},
+  };
+}
+
+class PartFileErrors : public HostTest, public ::testing::WithParamInterface<BadPart> {};
+
+TEST_P(PartFileErrors, FailTheOpenWithFilePathAndProblemAndLoadNothing) {
+  const BadPart &c = GetParam();
+  if (!c.text.empty()) part("bad.prt", c.text);
+  EXPECT_EQ(open_code("bad.prt"), c.code);
+  EXPECT_EQ(ZK_ASSEM_ask_work_part(), NULL_TAG);
+  EXPECT_EQ(ZK_PART_ask_display_part(), NULL_TAG);
+
+  std::string detail = last_failure_detail();
+  std::string expected_start = std::string(code_message(c.code)) + ": bad.prt: " + c.path + ": ";
+  EXPECT_EQ(detail.substr(0, expected_start.size()), expected_start) << detail;
+  EXPECT_NE(detail.find(c.problem), std::string::npos) << detail;
+
+  char message[ZK_FAIL_MESSAGE_BUFSIZE];
+  EXPECT_EQ(ZK_get_fail_message(c.code, message), 0);
+  EXPECT_LE(std::strlen(message), 132u);
+  EXPECT_EQ(std::string(message), detail.substr(0, 132));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PartFileErrors, ::testing::ValuesIn(bad_parts()),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+class PartFiles : public HostTest {};
+
+TEST_F(PartFiles, AcceptTextsAtTheirCapacity) {
+  std::string text = R"({"attributes": [{"title": ")" + long_text(255) +
+                     R"(", "type": "string", "value": ")" + long_text(255) + R"("}],
+    "objects": [
+      {"id": "m", "kind": "material", "name": ")" +
+                     long_text(132) + R"("},
+      {"id": "r", "kind": "reference_set", "name": ")" +
+                     long_text(30) + R"("}]})";
+  part("full.prt", text);
+  tag_t p = open("full.prt");
+  tag_t material = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(p, ZK_material_type, &material), 0);
+  char name[ZK_OBJ_NAME_BUFSIZE];
+  ASSERT_EQ(ZK_OBJ_ask_name(material, name), 0);
+  EXPECT_EQ(std::string(name), long_text(132));
+}
+
+TEST_F(PartFiles, HoldTextsInIso88591AndWriteThemBackInUtf8) {
+  // 132 characters that take two bytes each in the file still fit a name.
+  std::string e_acute_132;
+  for (int i = 0; i < 132; ++i) e_acute_132 += "\xC3\xA9";
+  part("latin.prt", R"({"attributes": [{"title": "ANGLE", "type": "string", "value": "90\u00b0"}],
+    "objects": [{"id": "m", "kind": "material", "name": ")" +
+                        e_acute_132 + R"("}]})");
+  tag_t p = open("latin.prt");
+  char text[ZK_ATTR_STRING_BUFSIZE];
+  ZK_ATTR_value_t value;
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  ASSERT_EQ(ZK_ATTR_read_value(p, "ANGLE", ZK_ATTR_string, &value), 0);
+  EXPECT_STREQ(text, "90\xB0") << "the degree sign is the single byte 176";
+  tag_t material = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(p, ZK_material_type, &material), 0);
+  char name[ZK_OBJ_NAME_BUFSIZE];
+  ASSERT_EQ(ZK_OBJ_ask_name(material, name), 0);
+  EXPECT_EQ(std::string(name), std::string(132, '\xE9'));
+
+  ASSERT_EQ(ZK_PART_save_work_only(), 0);
+  std::string saved = read_file(dir_ / "latin.prt");
+  EXPECT_NE(saved.find("90\xC2\xB0"), std::string::npos) << saved;
+  EXPECT_NE(saved.find(e_acute_132), std::string::npos);
+}
+
+TEST_F(PartFiles, RefuseANameLongerThanAFileSpec) {
+  std::string name = long_text(ZK_MAX_FSPEC_SIZE + 1);
+  EXPECT_EQ(open_code(name), kPartNameTooLong);
+  part("ok.prt", "{}");
+  std::string longest = "./" + long_text(ZK_MAX_FSPEC_SIZE - 2);
+  EXPECT_EQ(open_code(longest), kPartFileMissing) << "255 characters are allowed";
+}
+
+TEST_F(PartFiles, KeepThePartNameAsGivenButNormalised) {
+  part("sub/a.prt", "{}");
+  tag_t p = open("./sub/../sub/a.prt");
+  char name[ZK_FSPEC_BUFSIZE];
+  ASSERT_EQ(ZK_PART_ask_part_name(p, name), 0);
+  EXPECT_STREQ(name, "sub/a.prt");
+  EXPECT_EQ(open("sub/a.prt"), p) << "an open part is not loaded twice";
+}
+
+TEST_F(PartFiles, SurviveLoadSaveLoadUnchanged) {
+  auto first = partfile::parse_part(kRichPart, "rich.prt");
+  std::string saved = partfile::format_part(*first);
+  auto second = partfile::parse_part(saved, "rich.prt");
+  EXPECT_EQ(partfile::format_part(*second), saved);
+
+  // Everything the original says is in the saved text.
+  nlohmann::json original = nlohmann::json::parse(kRichPart);
+  nlohmann::json written = nlohmann::json::parse(saved);
+  EXPECT_EQ(written["units"], original["units"]);
+  EXPECT_EQ(written["description"], original["description"]);
+  EXPECT_EQ(written["history"], original["history"]);
+  EXPECT_EQ(written["attributes"], original["attributes"]);
+  EXPECT_EQ(written["failures"], original["failures"]);
+  ASSERT_EQ(written["objects"].size(), original["objects"].size());
+  for (size_t i = 0; i < original["objects"].size(); ++i) {
+    for (const auto &[key, value] : original["objects"][i].items()) {
+      EXPECT_EQ(written["objects"][i][key], value) << "object " << i << " field " << key;
+    }
+  }
+}
+
+TEST_F(PartFiles, SaveTheWorkPartAtomicallyWithItsChanges) {
+  part("rich.prt", kRichPart);
+  tag_t p = open("rich.prt");
+  tag_t body = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(p, ZK_solid_type, &body), 0);
+  ASSERT_EQ(ZK_MODL_set_body_density(body, 3, 2.5), 0);
+  ASSERT_EQ(ZK_PART_save_work_only(), 0);
+  for (const auto &entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename(), "rich.prt") << "no temporary file is left behind";
+  }
+  ASSERT_EQ(ZK_PART_close_all(), 0);
+  EXPECT_EQ(ZK_ASSEM_ask_work_part(), NULL_TAG);
+
+  tag_t again = open("rich.prt");
+  EXPECT_NE(again, p) << "tags are never reused";
+  body = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(again, ZK_solid_type, &body), 0);
+  double density = 0;
+  ASSERT_EQ(ZK_MODL_ask_body_density(body, 3, &density), 0);
+  EXPECT_EQ(density, 2.5);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(body), "H-B1");
+}
+
+TEST_F(PartFiles, ReportASaveThatCannotWrite) {
+  part("d/p.prt", "{}");
+  open("d/p.prt");
+  fs::remove_all(dir_ / "d");
+  EXPECT_EQ(ZK_PART_save_work_only(), kPartSaveFailed);
+  EXPECT_NE(last_failure_detail().find("d/p.prt"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvel::test

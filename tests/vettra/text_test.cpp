@@ -1,0 +1,220 @@
+// The bounded copy and format helpers and the text tools for names.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vettra/text/bounded.h"
+#include "vettra/text/names.h"
+
+namespace {
+
+// A buffer with guard bytes on both sides, to see any write past its capacity
+// even without a sanitizer.
+struct GuardedBuffer {
+  static constexpr size_t kGuard = 16;
+  explicit GuardedBuffer(size_t size) : bytes(size + 2 * kGuard, '#'), size(size) {}
+  char *data() { return bytes.data() + kGuard; }
+  bool guards_intact() const {
+    for (size_t i = 0; i < kGuard; i++) {
+      if (bytes[i] != '#' || bytes[kGuard + size + i] != '#') return false;
+    }
+    return true;
+  }
+  std::vector<char> bytes;
+  size_t size;
+};
+
+TEST(BoundedText, CopiesATextThatFitsWholeAndReportsNoCut) {
+  char buffer[8];
+  EXPECT_EQ(copy_text(buffer, sizeof(buffer), "1234567"), 0);
+  EXPECT_STREQ(buffer, "1234567");
+  EXPECT_EQ(copy_text(buffer, sizeof(buffer), nullptr), 0);
+  EXPECT_STREQ(buffer, "");
+}
+
+class BoundedCut : public ::testing::TestWithParam<size_t> {};
+
+// Inputs of many times the capacity are cut at the capacity and terminated.
+TEST_P(BoundedCut, CutsCopyAppendAndFormatAtTheCapacity) {
+  const size_t size = GetParam();
+  const std::string longer(size * 50 + 3, 'x');
+  const std::string expected(size - 1, 'x');
+
+  GuardedBuffer copy(size);
+  EXPECT_EQ(copy_text(copy.data(), size, longer.c_str()), 1);
+  EXPECT_EQ(std::string(copy.data()), expected);
+  EXPECT_TRUE(copy.guards_intact());
+
+  GuardedBuffer append(size);
+  copy_text(append.data(), size, "");
+  EXPECT_EQ(append_text(append.data(), size, longer.c_str()), 1);
+  EXPECT_EQ(append_text(append.data(), size, longer.c_str()), 1);
+  EXPECT_EQ(std::string(append.data()), expected);
+  EXPECT_TRUE(append.guards_intact());
+
+  GuardedBuffer format(size);
+  EXPECT_EQ(format_text(format.data(), size, "%s%d", longer.c_str(), 42), 1);
+  EXPECT_EQ(std::string(format.data()), expected);
+  EXPECT_TRUE(format.guards_intact());
+}
+
+INSTANTIATE_TEST_SUITE_P(Capacities, BoundedCut, ::testing::Values(1, 2, 46, 256, 516, 1024));
+
+TEST(BoundedText, AppendsUpToTheCapacityAndRepairsAnUnterminatedBuffer) {
+  char buffer[8] = "abc";
+  EXPECT_EQ(append_text(buffer, sizeof(buffer), "def"), 0);
+  EXPECT_STREQ(buffer, "abcdef");
+  EXPECT_EQ(append_text(buffer, sizeof(buffer), "gh"), 1);
+  EXPECT_STREQ(buffer, "abcdefg");
+
+  char unterminated[4] = {'w', 'x', 'y', 'z'};
+  EXPECT_EQ(append_text(unterminated, sizeof(unterminated), "more"), 1);
+  EXPECT_STREQ(unterminated, "wxy");
+}
+
+TEST(BoundedText, FormatsExactlyWhatFitsAndNothingForAZeroSizedBuffer) {
+  char buffer[6];
+  EXPECT_EQ(format_text(buffer, sizeof(buffer), "%d-%s", 12, "ab"), 0);
+  EXPECT_STREQ(buffer, "12-ab");
+  char untouched = '!';
+  EXPECT_EQ(format_text(&untouched, 0, "%s", "anything"), 1);
+  EXPECT_EQ(untouched, '!');
+}
+
+struct ReplaceCase {
+  const char *text;
+  const char *pattern;
+  const char *replacement;
+  int result;
+  const char *out;       // expected out on success
+  const char *text_cut;  // expected text afterwards
+};
+
+class ReplaceFirst : public ::testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(ReplaceFirst, ReplacesOnlyTheFirstOccurrenceAndCutsTheTextThere) {
+  const ReplaceCase &c = GetParam();
+  char text[64];
+  char out[64] = "unchanged";
+  copy_text(text, sizeof(text), c.text);
+  EXPECT_EQ(replace_first(text, c.pattern, c.replacement, out, sizeof(out)), c.result);
+  EXPECT_STREQ(out, c.out);
+  EXPECT_STREQ(text, c.text_cut);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceFirst,
+    ::testing::Values(ReplaceCase{"a b c", " ", "_", 0, "a_b c", "a"},
+                      ReplaceCase{"&x&", "&", "##38;", 0, "##38;x&", ""},
+                      ReplaceCase{"tail!", "!", "", 0, "tail", "tail"},
+                      ReplaceCase{"none here", "#", "_", -1, "unchanged", "none here"},
+                      ReplaceCase{"empty pattern", "", "_", -1, "unchanged", "empty pattern"}));
+
+TEST(ReplaceFirstBound, CutsTheResultAtTheOutputCapacity) {
+  std::string text(3000, 'a');
+  text[10] = '&';
+  GuardedBuffer out(32);
+  EXPECT_EQ(replace_first(text.data(), "&", "&#38;", out.data(), out.size), 0);
+  EXPECT_EQ(std::string(out.data()), std::string(10, 'a') + "&#38;" + std::string(16, 'a'));
+  EXPECT_TRUE(out.guards_intact());
+}
+
+struct SanitizeCase {
+  const char *text;
+  const char *expected;
+};
+
+class SanitizeFileName : public ::testing::TestWithParam<SanitizeCase> {};
+
+TEST_P(SanitizeFileName, TurnsEveryUnsafeCharacterIntoAnUnderscore) {
+  char text[128];
+  copy_text(text, sizeof(text), GetParam().text);
+  EXPECT_EQ(sanitize_file_name(text, sizeof(text)), 0);
+  EXPECT_STREQ(text, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SanitizeFileName,
+    ::testing::Values(SanitizeCase{"bracket.prt.xml", "bracket.prt.xml"},
+                      SanitizeCase{"d:\\parts/a b.xml", "d__parts_a_b.xml"},
+                      SanitizeCase{"\\/?!#; :%='<>$", "______________"},
+                      SanitizeCase{"a//b  c", "a__b__c"},
+                      SanitizeCase{"4711_A_dwg_sheet 1.xml", "4711_A_dwg_sheet_1.xml"},
+                      SanitizeCase{"keep-these_(1)[2]{3}&.,", "keep-these_(1)[2]{3}&.,"}));
+
+TEST(SanitizeFileNameBound, CleansALongTextWithinItsBuffer) {
+  std::string text;
+  for (int i = 0; i < 300; i++) text += "a b";
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  sanitize_file_name(buffer.data(), buffer.size());
+  EXPECT_EQ(std::strchr(buffer.data(), ' '), nullptr);
+  EXPECT_EQ(std::strlen(buffer.data()), text.size());
+}
+
+struct FieldCase {
+  const char *text;
+  int index;
+  char delimiter;
+  const char *field;
+};
+
+class NthField : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(NthField, CopiesTheFieldAndReturnsItsLength) {
+  const FieldCase &c = GetParam();
+  char out[32] = "stale";
+  EXPECT_EQ(nth_field(c.text, c.index, c.delimiter, out, sizeof(out)),
+            static_cast<int>(std::strlen(c.field)));
+  EXPECT_STREQ(out, c.field);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NthField,
+                         ::testing::Values(FieldCase{"whole", 0, '/', "whole"},
+                                           FieldCase{"@DB/4711/A/dwg/sheet1", 0, '/', "@DB"},
+                                           FieldCase{"@DB/4711/A/dwg/sheet1", 1, '/', "4711"},
+                                           FieldCase{"@DB/4711/A/dwg/sheet1", 4, '/', "sheet1"},
+                                           FieldCase{"@DB/4711/A", 3, '/', ""},
+                                           FieldCase{"a//c", 1, '/', ""},
+                                           FieldCase{"a//c", 2, '/', "c"},
+                                           FieldCase{"length=12.5", 0, '=', "length"},
+                                           FieldCase{"length=12.5", 1, '=', "12.5"},
+                                           FieldCase{"@DB@4711@A", 2, '@', "4711"}));
+
+class AfterNthDelimiter : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(AfterNthDelimiter, KeepsEverythingAfterTheDelimiterIncludingLaterOnes) {
+  const FieldCase &c = GetParam();
+  char out[32] = "stale";
+  EXPECT_EQ(after_nth_delimiter(c.text, c.index, c.delimiter, out, sizeof(out)),
+            static_cast<int>(std::strlen(c.field)));
+  EXPECT_STREQ(out, c.field);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AfterNthDelimiter,
+    ::testing::Values(FieldCase{"@DB/4711/A/dwg/sub/sheet1", 4, '/', "sub/sheet1"},
+                      FieldCase{"@DB/4711/A/dwg/", 4, '/', ""}, FieldCase{"@DB/4711/A", 4, '/', ""},
+                      FieldCase{"a/b", 1, '/', "b"}, FieldCase{"a/b", 0, '/', ""}));
+
+TEST(FieldBounds, FieldsLongerThanTheOutputAreCutAtItsCapacity) {
+  std::string text = "@DB/" + std::string(4000, 'n') + "/A/dwg/" + std::string(4000, 'f');
+  GuardedBuffer field(129);
+  EXPECT_EQ(nth_field(text.c_str(), 1, '/', field.data(), field.size), 128);
+  EXPECT_EQ(std::string(field.data()), std::string(128, 'n'));
+  EXPECT_TRUE(field.guards_intact());
+  GuardedBuffer rest(129);
+  EXPECT_EQ(after_nth_delimiter(text.c_str(), 4, '/', rest.data(), rest.size), 128);
+  EXPECT_EQ(std::string(rest.data()), std::string(128, 'f'));
+  EXPECT_TRUE(rest.guards_intact());
+}
+
+TEST(RemoveSpaces, DeletesBlanksButKeepsOtherWhiteSpace) {
+  char text[32] = " 47 11\t x \n";
+  remove_spaces(text);
+  EXPECT_STREQ(text, "4711\tx\n");
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+// Report writer: line writers, escaping of element values, the load options
+// block and the host release parser.
+#include "vettra/report/writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "orvel/zk.h"
+#include "session/host_control.hpp"
+#include "test_files.h"
+#include "vettra/report/frame.h"
+#include "vettra/text/bounded.h"
+
+using vettra_test::file_exists;
+using vettra_test::read_file;
+using vettra_test::ScratchDir;
+
+namespace {
+
+struct EscapeCase {
+  std::string value;
+  std::string escaped;
+};
+
+class XmlEscape : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(XmlEscape, EscapesAmpersandsThroughTheMarkerAndAnglesAndTheDegreeSign) {
+  char text[LINE_SIZE];
+  copy_text(text, sizeof(text), GetParam().value.c_str());
+  EXPECT_EQ(xml_escape(text, sizeof(text)), 0);
+  EXPECT_EQ(std::string(text), GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, XmlEscape,
+    ::testing::Values(EscapeCase{"a&b", "a&#38;b"}, EscapeCase{"x<y>z", "x&lt;y&gt;z"},
+                      EscapeCase{"90\xb0", "90&#176;"}, EscapeCase{"&#38;", "&#38;#38;"},
+                      EscapeCase{"##38;", "&#38;"}, EscapeCase{"#&", "#&#38;"},
+                      EscapeCase{"&&<<>>", "&#38;&#38;&lt;&lt;&gt;&gt;"},
+                      EscapeCase{"say \"hi\" 'there'", "say \"hi\" 'there'"}, EscapeCase{"", ""}));
+
+TEST(XmlEscapeBounds, AValueWithNothingToEscapeKeepsItsFullLength) {
+  std::string value(1000, 'v');
+  char text[LINE_SIZE];
+  copy_text(text, sizeof(text), value.c_str());
+  xml_escape(text, sizeof(text));
+  EXPECT_EQ(std::string(text), value);
+}
+
+// An escaped form longer than the escape work text is cut before the first
+// character that would not fit whole: never inside a reference.
+TEST(XmlEscapeBounds, CutsBeforeAReferenceThatWouldNotFitWhole) {
+  for (size_t prefix : {505, 510, 511, 512, 513, 514, 515}) {
+    std::string value = std::string(prefix, 'p') + std::string(200, '&');
+    char text[LINE_SIZE];
+    copy_text(text, sizeof(text), value.c_str());
+    xml_escape(text, sizeof(text));
+    std::string escaped(text);
+    ASSERT_LE(escaped.size(), static_cast<size_t>(ESCAPE_SIZE - 1)) << prefix;
+    size_t references = (ESCAPE_SIZE - 1 - prefix) / 5;
+    std::string expected = std::string(prefix, 'p');
+    for (size_t i = 0; i < references; i++) expected += "&#38;";
+    EXPECT_EQ(escaped, expected) << prefix;
+  }
+}
+
+TEST(XmlEscapeBounds, NeverWritesPastASmallBufferWhateverTheInput) {
+  for (size_t size : {1, 2, 5, 6, 7, 40}) {
+    std::string value = std::string(size * 40, '<') + "\xb0";
+    std::string storage(size + 16, '#');
+    copy_text(storage.data(), size, value.c_str());
+    xml_escape(storage.data(), size);
+    EXPECT_EQ(storage.substr(size), std::string(16, '#')) << size;
+    std::string escaped(storage.c_str());
+    EXPECT_LT(escaped.size(), size);
+    EXPECT_EQ(escaped.size() % 4, 0u) << "a reference was split: " << escaped;
+  }
+}
+
+TEST(ReportLines, ElementValuesAreEscapedAndFormattedLinesAreNot) {
+  ScratchDir dir;
+  const std::string path = dir.file("report.xml");
+  EXPECT_EQ(write_element(path.c_str(), "      ", "Name", "%s=%d", "a&b<c>", 7), 0);
+  EXPECT_EQ(write_fmt(path.c_str(), "  <Raw>%s</Raw>", "a&b<c>"), 0);
+  EXPECT_EQ(write_line(path.c_str(), "</End>"), 0);
+  EXPECT_EQ(read_file(path),
+            "      <Name>a&#38;b&lt;c&gt;=7</Name>\n"
+            "  <Raw>a&b<c></Raw>\n"
+            "</End>\n");
+}
+
+TEST(ReportLines, AFormattedLineIsCutAtItsBufferAndStillEndsTheLine) {
+  ScratchDir dir;
+  const std::string path = dir.file("long.xml");
+  const std::string huge(50 * LINE_SIZE, 'x');
+  write_fmt(path.c_str(), "<L>%s</L>", huge.c_str());
+  write_element(path.c_str(), " ", "E", "%s", huge.c_str());
+  std::string expected_fmt = "<L>" + std::string(LINE_SIZE - 1 - 3, 'x') + "\n";
+  std::string expected_element = " <E>" + std::string(LINE_SIZE - 1 - 4, 'x') + "\n";
+  EXPECT_EQ(read_file(path), expected_fmt + expected_element);
+}
+
+TEST(ReportLines, AnUnwritablePathYieldsNoFileAndOnlyTheRawWritersSayMinusOne) {
+  ScratchDir dir;
+  const std::string missing = dir.file("no/such/dir/report.xml");
+  for (const std::string &path : {std::string(), missing}) {
+    EXPECT_EQ(init_xml_file(path.c_str()), -1);
+    EXPECT_EQ(write_line(path.c_str(), "x"), -1);
+    EXPECT_EQ(write_fmt(path.c_str(), "%d", 1), 0);
+    EXPECT_EQ(write_element(path.c_str(), " ", "E", "%d", 1), 0);
+    EXPECT_EQ(write_xml_end(path.c_str()), 0);
+  }
+  EXPECT_FALSE(file_exists(missing));
+}
+
+TEST(ReportLines, InitEmptiesAnExistingReport) {
+  ScratchDir dir;
+  const std::string path = dir.file("again.xml");
+  write_line(path.c_str(), "old content");
+  EXPECT_EQ(init_xml_file(path.c_str()), 0);
+  EXPECT_EQ(read_file(path), "");
+}
+
+ZK_ASSEM_options_t options_with(int load_options, int update, int load_components,
+                                int load_wave_parents) {
+  ZK_ASSEM_options_t o = {};
+  o.load_options = load_options;
+  o.parts_list = 17;
+  o.update = update;
+  o.emphasize = 1;
+  o.emphasize_color = 186;
+  o.failure_action = 1;
+  o.maintain_work_part = 0;
+  o.load_latest = 1;
+  o.load_components = load_components;
+  o.load_fully = 1;
+  o.load_substitution = 0;
+  o.apply_to_all_levels = 1;
+  o.load_wave_data = 0;
+  o.load_wave_parents = load_wave_parents;
+  return o;
+}
+
+std::string options_block(const ZK_ASSEM_options_t &options) {
+  ScratchDir dir;
+  const std::string path = dir.file("options.xml");
+  write_load_option_values(path.c_str(), &options);
+  return read_file(path);
+}
+
+TEST(LoadOptions, WritesEveryFieldWithTheNameOfItsValue) {
+  EXPECT_EQ(options_block(options_with(2, 1, 4, 2)),
+            "   <AssemblyLoadOptions>\n"
+            "    <load_options>2 [ZK_ASSEM_load_as_saved]</load_options>\n"
+            "    <parts_list>17</parts_list>\n"
+            "    <update>1 [ZK_ASSEM_update_report]</update>\n"
+            "    <emphasize>1 [ZK_ASSEM_emphasize_wp]</emphasize>\n"
+            "    <emphasize_color>186</emphasize_color>\n"
+            "    <failure_action>1 [ZK_ASSEM_dont_abort_on_failure]</failure_action>\n"
+            "    <maintain_work_part>0 [ZK_ASSEM_dont_maintain_work_part]</maintain_work_part>\n"
+            "    <load_latest>1 [ZK_ASSEM_load_latest_version]</load_latest>\n"
+            "    <load_components>4 [ZK_ASSEM_specify_filter]</load_components>\n"
+            "    <load_fully>1 [ZK_ASSEM_load_components_fully]</load_fully>\n"
+            "    <load_substitution>0 [ZK_ASSEM_dont_allow_substitution]</load_substitution>\n"
+            "    <apply_to_all_levels>1 [ZK_ASSEM_do_apply_to_all_levels]</apply_to_all_levels>\n"
+            "    <load_wave_data>0 [ZK_ASSEM_default_load_behaviour]</load_wave_data>\n"
+            "    <load_wave_parents>2 [ZK_ASSEM_all]</load_wave_parents>\n"
+            "   </AssemblyLoadOptions>\n");
+}
+
+struct OptionCase {
+  int load_options, update, load_components, load_wave_parents;
+  const char *line;  // expected somewhere in the block
+};
+
+class LoadOptionNames : public ::testing::TestWithParam<OptionCase> {};
+
+// Values without a name in their table, inside or outside it, print empty
+// brackets.
+TEST_P(LoadOptionNames, PrintsTheTableNameOrEmptyBrackets) {
+  const OptionCase &c = GetParam();
+  std::string block =
+      options_block(options_with(c.load_options, c.update, c.load_components, c.load_wave_parents));
+  EXPECT_NE(block.find(c.line), std::string::npos) << block;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, LoadOptionNames,
+    ::testing::Values(
+        OptionCase{1, 0, 0, 0, "<load_options>1 [ZK_ASSEM_load_from_search_dirs]</load_options>"},
+        OptionCase{3, 0, 0, 0, "<load_options>3 []</load_options>"},
+        OptionCase{-1, 0, 0, 0, "<load_options>-1 []</load_options>"},
+        OptionCase{0, 2, 0, 0, "<update>2 []</update>"},
+        OptionCase{0, 5, 0, 0, "<update>5 []</update>"},
+        OptionCase{0, 0, 2, 0, "<load_components>2 [ZK_ASSEM_use_last_component_set]<"},
+        OptionCase{0, 0, 9, 0, "<load_components>9 []</load_components>"},
+        OptionCase{0, 0, 10, 0, "<load_components>10 []</load_components>"},
+        OptionCase{0, 0, 0, 1, "<load_wave_parents>1 [ZK_ASSEM_immediate]<"},
+        OptionCase{0, 0, 0, 1000000, "<load_wave_parents>1000000 []<"}));
+
+struct ReleaseCase {
+  const char *text;  // nullptr: the host gives none
+  int major;
+  int minor;
+};
+
+class ReleaseParser : public ::testing::TestWithParam<ReleaseCase> {};
+
+// Parsing and the adjustment of short majors, from an empty cache.
+TEST_P(ReleaseParser, ReadsMajorAndMinorAfterTheLastCapitalV) {
+  int major = -1, minor = -1;
+  parse_release_text(GetParam().text, &major, &minor);
+  if (major >= 1 && major <= 9) major += 100;
+  EXPECT_EQ(major, GetParam().major);
+  EXPECT_EQ(minor, GetParam().minor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReleaseParser,
+    ::testing::Values(ReleaseCase{"V8.0.3.5", 108, 0}, ReleaseCase{"V10.1.2", 10, 1},
+                      ReleaseCase{"Orvel V9.2", 109, 2}, ReleaseCase{"VX V7.3", 107, 3},
+                      ReleaseCase{"8.0.3.5", -1, -1}, ReleaseCase{"8.0 V3", -1, -1},
+                      ReleaseCase{"v8.0", -1, -1}, ReleaseCase{"V0.4", 0, 4},
+                      ReleaseCase{"", -1, -1}, ReleaseCase{nullptr, -1, -1}));
+
+TEST(HostRelease, CachesTheHostsNumbersAndAdjustsThemOnce) {
+  ZK_initialize();
+  reset_release_cache();
+  char *text = nullptr;
+  ZK_get_release(&text);
+  int expected_major = -1, expected_minor = -1;
+  parse_release_text(text, &expected_major, &expected_minor);
+  if (expected_major >= 1 && expected_major <= 9) expected_major += 100;
+  ZK_free(text);
+
+  int minor = -7;
+  EXPECT_EQ(host_release(&minor), expected_major);
+  EXPECT_EQ(minor, expected_minor);
+  EXPECT_EQ(host_release(nullptr), expected_major);
+  reset_release_cache();
+}
+
+std::string orvel_data_of_header(const std::string &release) {
+  orvel::HostOptions options;
+  options.release = release;
+  orvel::configure_host(options);
+  ZK_initialize();
+  reset_release_cache();
+  ScratchDir dir;
+  const std::string path = dir.file("header.xml");
+  write_xml_header(path.c_str());
+  std::string header = read_file(path);
+  size_t start = header.find(" <OrvelData>\n");
+  size_t end = header.find("   <AssemblyLoadOptions>");
+  orvel::configure_host(orvel::HostOptions());
+  reset_release_cache();
+  return header.substr(start, end - start);
+}
+
+TEST(HeaderRelease, AHostWithoutAReleaseTextGivesNoReleaseLineAndMinusOnes) {
+  EXPECT_EQ(orvel_data_of_header(""), " <OrvelData>\n   <OrvelVersion>-1.-1</OrvelVersion>\n");
+}
+
+TEST(HeaderRelease, AReleaseTextIsShownUnchangedWithItsParsedVersion) {
+  EXPECT_EQ(orvel_data_of_header("Orvel V9.12.1 & more"),
+            " <OrvelData>\n   <OrvelRelease>Orvel V9.12.1 & more</OrvelRelease>\n"
+            "   <OrvelVersion>109.12</OrvelVersion>\n");
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+/* Report line writers: every call appends one line to the report file, which
+ * is opened, written and closed for that line alone, and the escaping of
+ * element values. */
+#include "vettra/report/writer.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "vettra/text/bounded.h"
+#include "vettra/text/names.h"
+
+/* Escape steps in the order they run. The ampersand goes through a marker
+ * first so that a later search never finds the ampersand of a reference. */
+struct escape_step {
+  const char *pattern;
+  const char *replacement;
+};
+static const char DEGREE_SIGN[] = {(char)176, '\0'};
+static const struct escape_step ESCAPE_STEPS[] = {
+    {"&", "##38;"}, {"##38;", "&#38;"}, {"<", "&lt;"}, {">", "&gt;"}, {DEGREE_SIGN, "&#176;"}};
+static const int ESCAPE_STEP_COUNT = sizeof(ESCAPE_STEPS) / sizeof(ESCAPE_STEPS[0]);
+
+int write_line(const char *path, const char *text) {
+  if (path == NULL || path[0] == '\0') return -1;
+  FILE *file = fopen(path, "a");
+  if (file == NULL) return -1;
+  fputs(text != NULL ? text : "", file);
+  fputc('\n', file);
+  fclose(file);
+  return 0;
+}
+
+int write_fmt(const char *path, const char *format, ...) {
+  char line[LINE_SIZE] = "";
+  va_list args;
+  va_start(args, format);
+  vformat_text(line, sizeof(line), format, args);
+  va_end(args);
+  write_line(path, line);
+  return 0;
+}
+
+int write_element(const char *path, const char *indent, const char *name, const char *format, ...) {
+  char value[LINE_SIZE] = "";
+  va_list args;
+  va_start(args, format);
+  vformat_text(value, sizeof(value), format, args);
+  va_end(args);
+  xml_escape(value, sizeof(value));
+  write_fmt(path, "%s<%s>%s</%s>", indent, name, value, name);
+  return 0;
+}
+
+/* Length of one byte once escaped. "##38;" needs no weight of its own: it
+ * becomes "&#38;", which is just as long. */
+static size_t escaped_width(unsigned char byte) {
+  switch (byte) {
+    case '&':
+      return 5;
+    case '<':
+    case '>':
+      return 4;
+    case 176:
+      return 6;
+    default:
+      return 1;
+  }
+}
+
+/* Cuts text before the first byte whose escaped form would take the escaped
+ * text past `limit` characters, so that no escape sequence is ever split. */
+static void cut_to_escaped_limit(char *text, size_t limit) {
+  size_t width = 0;
+  for (char *p = text; *p != '\0'; p++) {
+    width += escaped_width((unsigned char)*p);
+    if (width > limit) {
+      *p = '\0';
+      return;
+    }
+  }
+}
+
+static int needs_escaping(const char *text) {
+  for (int i = 0; i < ESCAPE_STEP_COUNT; i++) {
+    if (strstr(text, ESCAPE_STEPS[i].pattern) != NULL) return 1;
+  }
+  return 0;
+}
+
+/* The escaped text is built in a work text of ESCAPE_SIZE bytes. A value
+ * whose escaped form would be longer than that (or than its own buffer) is
+ * cut first, at a whole character, so the escaped value is complete up to the
+ * cut. A value with nothing to escape is left as it is, whatever its length. */
+int xml_escape(char *text, unsigned long size) {
+  if (text == NULL || size == 0 || !needs_escaping(text)) return 0;
+  size_t capacity = size < ESCAPE_SIZE ? size : ESCAPE_SIZE;
+  cut_to_escaped_limit(text, capacity - 1);
+  char work[ESCAPE_SIZE];
+  for (int i = 0; i < ESCAPE_STEP_COUNT; i++) {
+    while (replace_first(text, ESCAPE_STEPS[i].pattern, ESCAPE_STEPS[i].replacement, work,
+                         sizeof(work)) == 0) {
+      copy_text(text, size, work);
+    }
+  }
+  return 0;
+}
