@@ -37,7 +37,7 @@ class DriveUnit : public ::testing::Test {
   static void SetUpTestSuite() {
     std::string dir = copy_examples(scratch_dir("drive_unit_records"));
     report_ = new std::vector<std::string>(
-        run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}}).report);
+        run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}, ""}).report);
     records_ = new std::map<std::string, std::vector<std::string>>(components_of(*report_));
   }
   static void TearDownTestSuite() {
@@ -152,7 +152,7 @@ TEST(AssemblyData, PartWithoutComponentsListsEveryArrangementAsExisting) {
             {{"id", "b"}, {"kind", "arrangement"}, {"name", "Second"}, {"active", true}}})}};
   std::string dir = scratch_dir("no_components");
   std::string path = write_file(dir, "part.prt", part.dump(2));
-  CheckOutput out = run_check({path, "AssemblyGetData", {}, {}});
+  CheckOutput out = run_check({path, "AssemblyGetData", {}, {}, ""});
   EXPECT_EQ(section(out.report, "    <AssemblyData>", "    </AssemblyData>"),
             (std::vector<std::string>{"    <AssemblyData>", "     <PartArrangements>",
                                       "          <ExistingArrangement>First</ExistingArrangement>",

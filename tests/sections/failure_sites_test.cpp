@@ -98,7 +98,7 @@ TEST_P(FailureSite, LineNumberReachesTheResultRecord) {
   part["failures"] = json::array({{{"call", c.call}, {"code", kInjectedCode}, {"skip", c.skip}}});
   write_file(dir, path.substr(dir.size() + 1), part.dump(2));
 
-  CheckOutput out = run_check({path, "", {{"VETR_ANALYZE_NORMALIZED_MASS_PROPS", "true"}}, {}});
+  CheckOutput out = run_check({path, "", {{"VETR_ANALYZE_NORMALIZED_MASS_PROPS", "true"}}, {}, ""});
   ASSERT_EQ(out.result.size(), 4u) << "no result record; orvel status " << out.status;
   EXPECT_EQ(out.result[1], std::to_string(kInjectedCode));
   std::string suffix = " [" + std::to_string(c.line) + "]";
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FailureSites, MissingComponentAttributeIsRecordedAtItsRead) {
   std::string dir = copy_examples(scratch_dir("natural_attribute"));
-  CheckOutput out = run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}});
+  CheckOutput out = run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}, ""});
   ASSERT_EQ(out.result.size(), 4u);
   EXPECT_NE(out.result[1], "0");
   const std::string &message = out.result[2];
@@ -150,7 +150,7 @@ TEST(FailureSites, UnreadableHistoryEntryKeepsItsPlace) {
   part["failures"] = json::array(
       {{{"call", "ZK_PART_ask_nth_history"}, {"code", kInjectedCode}, {"skip", 1}, {"times", 1}}});
   write_file(dir, "title_block.prt", part.dump(2));
-  CheckOutput out = run_check({dir + "/title_block.prt", "ModelGetData", {}, {}});
+  CheckOutput out = run_check({dir + "/title_block.prt", "ModelGetData", {}, {}, ""});
   EXPECT_EQ(out.status, 0);
   std::vector<std::string> history = lines_starting(out.report, "      <PartHistory");
   ASSERT_EQ(history.size(), 4u);

@@ -30,7 +30,7 @@ json block(const std::string &id, int layer) {
 std::vector<std::string> model_data_of(const std::string &test, const json &part) {
   std::string dir = scratch_dir(test);
   std::string path = write_file(dir, "part.prt", part.dump(2));
-  CheckOutput out = run_check({path, "ModelGetData", {}, {}});
+  CheckOutput out = run_check({path, "ModelGetData", {}, {}, ""});
   return section(out.report, "    <ModelData>", "    </ModelData>");
 }
 
@@ -88,7 +88,7 @@ void expect_near_all(const std::vector<double> &got, const double want[3], const
 
 TEST(ModelData, WholePartMassMatchesTheGeometry) {
   std::string dir = copy_examples(scratch_dir("mass_by_hand"));
-  CheckOutput out = run_check({dir + "/mixed_densities.prt", "ModelGetData", {}, {}});
+  CheckOutput out = run_check({dir + "/mixed_densities.prt", "ModelGetData", {}, {}, ""});
   std::vector<std::string> entire =
       section(out.report, "         <Name>Entire Part</Name>", "        </Refset>");
   ASSERT_FALSE(entire.empty());
@@ -127,7 +127,8 @@ TEST_P(NormalisedMass, OptionIsTrueInAnyCaseAndDensitiesComeBack) {
   CheckOutput out = run_check({dir + "/mixed_densities.prt",
                                "ModelGetData",
                                {{"VETR_ANALYZE_NORMALIZED_MASS_PROPS", c.value}},
-                               {}});
+                               {},
+                               ""});
   std::vector<std::string> model = section(out.report, "    <ModelData>", "    </ModelData>");
   ASSERT_FALSE(model.empty());
   EXPECT_EQ(has_line(model, "          <CentreOfGravityN1>"), c.normalised);

@@ -2,6 +2,7 @@
 // texts are split, and the fields that depend on the part's own data.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "run_orvel.hpp"
@@ -18,7 +19,7 @@ json minimal_part() {
 std::vector<std::string> part_header_of(const std::string &test, const json &part) {
   std::string dir = scratch_dir(test);
   std::string path = write_file(dir, "part.prt", part.dump(2));
-  CheckOutput out = run_check({path, "ModelGetData", {}, {}});
+  CheckOutput out = run_check({path, "ModelGetData", {}, {}, ""});
   return section(out.report, "    <PartHeader>", "    </PartHeader>");
 }
 
@@ -50,7 +51,7 @@ TEST(PartHeader, EscapesHistoryAndAttributeValuesButNotExpressionNames) {
 
 TEST(PartHeader, ExpressionTextsSplitAtTheFirstAndSecondEqualsSign) {
   std::string dir = copy_examples(scratch_dir("expressions"));
-  CheckOutput out = run_check({dir + "/title_block.prt", "ModelGetData", {}, {}});
+  CheckOutput out = run_check({dir + "/title_block.prt", "ModelGetData", {}, {}, ""});
   std::vector<std::string> lines =
       section(out.report, "      <Expressions>", "      </Expressions>");
 
@@ -126,6 +127,47 @@ TEST(PartHeader, AttributesOfEveryTypeAndAnEmptyPart) {
   EXPECT_EQ(section(lines, "      <Expressions>", "      </Expressions>"),
             (std::vector<std::string>{"      <Expressions>", "      </Expressions>"}));
 }
+
+struct PdmCase {
+  const char *name;
+  const char *spec;
+  const char *cli_name_line;
+};
+
+void PrintTo(const PdmCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class PdmCliName : public ::testing::TestWithParam<PdmCase> {};
+
+// In PDM mode the command-line name is rebuilt from the four decoded fields,
+// empty ones included.
+TEST_P(PdmCliName, BuiltFromTheDecodedFields) {
+  const PdmCase &c = GetParam();
+  std::string dir = scratch_dir(std::string("pdm_") + c.name);
+  write_file(dir, "master.prt", minimal_part().dump(2));
+  write_file(dir, "sheet.prt", minimal_part().dump(2));
+  json sheet = {{"file_type", "spec"}, {"file_name", "sheet1"}, {"part_file", "sheet.prt"}};
+  json revision = {{"revision", "A"},
+                   {"datasets", json::array({{{"part_file", "master.prt"}}, sheet})}};
+  json item = {{"part_number", "4711"}, {"revisions", json::array({revision})}};
+  write_file(dir, "store.json", json{{"items", json::array({item})}}.dump(2));
+  std::string load = std::string("cd '") + dir + "' && '" + ORVEL_BIN +
+                     "' pdm load store.db store.json >/dev/null 2>&1";
+  ASSERT_EQ(std::system(load.c_str()), 0);
+
+  CheckOutput out = run_check({c.spec, "ModelGetData", {}, {"--pdm", "store.db"}, dir});
+  std::vector<std::string> header = section(out.report, "    <PartHeader>", "    </PartHeader>");
+  ASSERT_GE(header.size(), 2u) << "no report; orvel status " << out.status;
+  EXPECT_EQ(header[1], c.cli_name_line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Specs, PdmCliName,
+    ::testing::Values(PdmCase{"master", "@DB/4711/A", "      <CliName>[@DB/4711/A//]</CliName>"},
+                      PdmCase{"dataset", "@DB/4711/A/spec/sheet1",
+                              "      <CliName>[@DB/4711/A/spec/sheet1]</CliName>"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sections_test

@@ -115,11 +115,17 @@ CheckOutput run_check(const CheckRequest &request) {
   // report do not depend on where the tests run. History times are shown in
   // local time: the zone is pinned so that reports compare.
   fs::path part(request.part);
-  std::string command = "cd " + shell_quoted(part.parent_path().string()) + " && env TZ=UTC";
+  std::string where = request.directory;
+  std::string name = request.part;
+  if (where.empty()) {
+    where = part.parent_path().string();
+    name = part.filename().string();
+  }
+  std::string command = "cd " + shell_quoted(where) + " && env TZ=UTC";
   for (const auto &[name, value] : request.env) command += " " + shell_quoted(name + "=" + value);
-  command += " " + shell_quoted(ORVEL_BIN) + " batch --single-part " +
-             shell_quoted(part.filename().string()) + " --outdir " + shell_quoted(dir) +
-             " --result-file " + shell_quoted(result_file) + " --syslog " + shell_quoted(log_file);
+  command += " " + shell_quoted(ORVEL_BIN) + " batch --single-part " + shell_quoted(name) +
+             " --outdir " + shell_quoted(dir) + " --result-file " + shell_quoted(result_file) +
+             " --syslog " + shell_quoted(log_file);
   if (!request.action.empty()) command += " --action " + shell_quoted(request.action);
   for (const std::string &option : request.options) command += " " + shell_quoted(option);
   command += " >" + shell_quoted(dir + "/stdout.txt") + " 2>" + shell_quoted(dir + "/stderr.txt");

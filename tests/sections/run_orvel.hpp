@@ -20,6 +20,7 @@ struct CheckRequest {
   std::string action;                      // run configuration `action`
   std::map<std::string, std::string> env;  // extra environment variables
   std::vector<std::string> options;        // extra orvel batch options
+  std::string directory;                   // where orvel runs; empty: the part's own
 };
 
 // Checks one part in batch mode in a fresh directory below the test's

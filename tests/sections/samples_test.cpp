@@ -23,7 +23,7 @@ class SampleSections : public ::testing::TestWithParam<SectionCase> {};
 TEST_P(SampleSections, EverySectionMatchesItsGoldenFile) {
   const SectionCase &c = GetParam();
   std::string dir = copy_examples(scratch_dir(std::string("sample_") + c.stem));
-  CheckOutput out = run_check({dir + "/" + c.sample, "", {}, {}});
+  CheckOutput out = run_check({dir + "/" + c.sample, "", {}, {}, ""});
   ASSERT_FALSE(out.report.empty()) << "no report; orvel status " << out.status;
 
   const struct {
@@ -65,7 +65,7 @@ class SectionSelection : public ::testing::TestWithParam<SelectionCase> {};
 TEST_P(SectionSelection, ActionKeywordsChooseTheSections) {
   const SelectionCase &c = GetParam();
   std::string dir = copy_examples(scratch_dir(std::string("select_") + c.name));
-  CheckOutput out = run_check({dir + "/drive_unit.prt", c.action, {}, {}});
+  CheckOutput out = run_check({dir + "/drive_unit.prt", c.action, {}, {}, ""});
   ASSERT_FALSE(out.report.empty());
 
   EXPECT_TRUE(has_line(out.report, "    <PartHeader>"));
