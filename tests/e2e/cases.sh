@@ -2,14 +2,14 @@
 # working directory holding parts/ (the samples), bad/ (broken part files),
 # bin/ (first on PATH) and out/ (everything compared with golden files).
 
-# Interactive runs on the native samples: report and system log.
-case_interactive_bracket() {
-  VETR_outdir=out run_orvel bracket interactive parts/bracket.prt --syslog out/syslog.txt
-}
-
-case_interactive_assembly() {
-  VETR_outdir=out run_orvel assembly interactive parts/bracket_assembly.prt \
-    --syslog out/syslog.txt
+# Interactive runs on every native sample: report, system log, output and
+# status of each.
+case_interactive_samples() {
+  local part name
+  for part in parts/*.prt; do
+    name=$(basename "$part" .prt)
+    VETR_outdir=out run_orvel "$name" interactive "$part" --syslog "out/$name.syslog"
+  done
 }
 
 # Every character that sanitising replaces becomes "_" in the report's name;
@@ -120,4 +120,26 @@ case_result_records() {
   printf '%s\n' bad/failing_history.prt bad/failing_negative.prt parts/bracket.prt >parts.txt
   run_orvel batch batch --part-list parts.txt --outdir out --result-file out/result.txt \
     --action ModelGetData --syslog out/syslog.txt
+}
+
+# Building a store by hand: the revision added last is the configured one;
+# duplicates, unknown owners and an existing store file are refused.
+case_pdm_commands() {
+  local s=store/hand.db
+  mkdir -p store
+  run_orvel create pdm create "$s"
+  run_orvel create_again pdm create "$s"
+  run_orvel item pdm add-item "$s" 0815 "Cover plate"
+  run_orvel item_again pdm add-item "$s" 0815
+  run_orvel rev_a pdm add-revision "$s" 0815 A
+  run_orvel rev_b pdm add-revision "$s" 0815 B
+  run_orvel rev_unknown pdm add-revision "$s" 9999 A
+  run_orvel master_b pdm add-dataset "$s" 0815 B parts/bracket.prt
+  run_orvel sheet_b pdm add-dataset "$s" 0815 B "parts/flange #2; rev=A.prt" --type drawing \
+    --name "sheet 1"
+  run_orvel dataset_unknown pdm add-dataset "$s" 0815 C parts/bracket.prt
+  run_orvel list pdm list "$s"
+  printf '%s\n' 0815 "@DB@0815@B@drawing@sheet 1" >parts.txt
+  run_orvel batch batch --pdm "$s" --part-list parts.txt --outdir out --result-file out/result.txt \
+    --action none --syslog out/syslog.txt
 }
