@@ -40,6 +40,9 @@ void add_field_options(CLI::App *command, const std::vector<Field> &fields, Opti
     slot.first =
         command->add_option(std::string("--") + field.option, slot.second, field_help(field));
     slot.first->group(group);
+    slot.first->type_name(field.kind == FieldKind::Text  ? "TEXT"
+                          : field.kind == FieldKind::Int ? "INT"
+                                                         : "NUMBER");
   }
 }
 
@@ -58,14 +61,18 @@ struct HostOptionTexts {
 void add_host_options(CLI::App *command, HostArgs &host, HostOptionTexts &texts) {
   const std::string group = "Host";
   command->add_option("--plugin", host.plugin, "plug-in library (default: " + host.plugin + ")")
+      ->type_name("FILE")
       ->group(group);
   command->add_option("--syslog", host.syslog, "write the system log to FILE (default: stderr)")
+      ->type_name("FILE")
       ->group(group);
   command->add_option("--pdm", host.pdm_store, "run in PDM mode on the store STORE.db")
       ->check(CLI::ExistingFile)
+      ->type_name("STORE")
       ->group(group);
   command
       ->add_option("--search-dir", host.search_dirs, "search directory for components (repeatable)")
+      ->type_name("DIR")
       ->group(group);
   command->add_option("--release", host.release, "release text the host reports")
       ->capture_default_str()
@@ -94,6 +101,11 @@ void collect_host(const HostOptionTexts &texts, HostArgs &host) {
 int main(int argc, char **argv) {
   CLI::App app{"orvel: the reference host. Runs a plug-in on parts and manages PDM stores."};
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 success; 1 StartOfProgram returned a non-zero code (named on stderr);\n"
+      "2 bad command line or job file; 3 plug-in missing or lacking an entry point;\n"
+      "4 the host failed (log file, PDM store, a part that cannot be opened, a pdm command).\n"
+      "See docs/command-line.md.");
 
   HostArgs host;
   host.plugin = default_plugin_path();

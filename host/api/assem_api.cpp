@@ -23,13 +23,6 @@ model::Arrangement *active_arrangement(const model::Part &part) {
   return nullptr;
 }
 
-// The number of displayable objects (those on a layer) of a part.
-int displayable_objects(const model::Part &part) {
-  int count = 0;
-  for (const model::Object *o : part.file_objects()) count += o->layer != model::kNoLayer;
-  return count;
-}
-
 }  // namespace
 
 extern "C" {
@@ -172,7 +165,7 @@ int ZK_ASSEM_count_objs_in_comp(tag_t component_tag, int *count) {
   if (!occ->shown) return kOk;
   const model::Instance &inst = *occ->instance;
   if (inst.shows_entire_part()) {
-    *count = displayable_objects(*occ->shown);
+    *count = occ->shown->objects_on_layers();
     return kOk;
   }
   const model::ObjectList *sets = occ->shown->of_type(ZK_reference_set_type);

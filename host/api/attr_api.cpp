@@ -56,23 +56,35 @@ int ZK_ATTR_cycle(tag_t object, int *index, int type, char title[ZK_ATTR_TITLE_B
   model::Object *o = session().find(object);
   if (!o) return kInvalidTag;
   ORVEL_INJECT(object);
-  int seen = 0;
-  for (const model::Attribute &a : o->attributes) {
-    if (!matches(a, type)) continue;
-    if (seen++ < *index) continue;
-    copy_out(title, ZK_ATTR_TITLE_BUFSIZE, a.title);
-    if (a.value.type == ZK_ATTR_string) {
-      std::string &text = session().attr_cycle_text;
-      text = a.value.text;
-      value->type = ZK_ATTR_string;
-      value->value.string = text.data();
-    } else {
-      fill(a.value, value, nullptr, 0);
+  // The attribute after the *index matching ones; with every type selected
+  // that is simply the next one.
+  const model::Attribute *found = nullptr;
+  int position = *index;
+  if (type == ZK_ATTR_any) {
+    if (static_cast<size_t>(position) < o->attributes.size()) found = &o->attributes[position];
+  } else {
+    int seen = 0;
+    for (const model::Attribute &a : o->attributes) {
+      if (matches(a, type) && seen++ == position) {
+        found = &a;
+        break;
+      }
     }
-    *index = seen;
+  }
+  if (!found) {
+    *index = 0;
     return kOk;
   }
-  *index = 0;
+  copy_out(title, ZK_ATTR_TITLE_BUFSIZE, found->title);
+  if (found->value.type == ZK_ATTR_string) {
+    std::string &text = session().attr_cycle_text;
+    text = found->value.text;
+    value->type = ZK_ATTR_string;
+    value->value.string = text.data();
+  } else {
+    fill(found->value, value, nullptr, 0);
+  }
+  *index = position + 1;
   return kOk;
 }
 

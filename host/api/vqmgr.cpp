@@ -1,26 +1,19 @@
 // The VQMGR calls: PDM mode, encoded part names and the items and revisions
 // of the session's managed part store.
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "api/codes.hpp"
+#include "api/api_util.hpp"
 #include "orvel/zk_vqmgr.h"
 #include "pdm/store.hpp"
-#include "session/session.hpp"
+
+using orvel::api::copy_out;
 
 namespace {
 
 using orvel::pdm::EncodedName;
-
-// Copies `text` into a buffer of `capacity` bytes, cut at the buffer.
-void copy_cut(char *out, std::size_t capacity, const std::string &text) {
-  std::size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  std::memcpy(out, text.data(), length);
-  out[length] = '\0';
-}
 
 std::function<tag_t()> tag_allocator() {
   return [] { return orvel::session().new_tag(); };
@@ -45,6 +38,7 @@ extern "C" {
 
 int ZK_is_vqmanager_active(logical *is_active) {
   if (!is_active) return orvel::kInvalidArgument;
+  ORVEL_INJECT(NULL_TAG);
   if (orvel::session().pdm()) *is_active = 1;
   return orvel::kOk;
 }
@@ -55,6 +49,7 @@ int ZK_VQMGR_encode_part_filename(const char *part_number, const char *revision,
   if (!encoded) return orvel::kInvalidArgument;
   encoded[0] = '\0';
   if (!part_number || !revision || !file_type || !file_name) return orvel::kInvalidArgument;
+  ORVEL_INJECT(NULL_TAG);
   if (!orvel::session().pdm()) return orvel::kPdmNotActive;
   std::string text;
   try {
@@ -63,7 +58,7 @@ int ZK_VQMGR_encode_part_filename(const char *part_number, const char *revision,
     return orvel::kInvalidArgument;
   }
   if (text.size() > ZK_VQMGR_ENCODED_BUFSIZE - 1) return orvel::kNameTooLong;
-  copy_cut(encoded, ZK_VQMGR_ENCODED_BUFSIZE, text);
+  copy_out(encoded, ZK_VQMGR_ENCODED_BUFSIZE, text);
   return orvel::kOk;
 }
 
@@ -75,12 +70,13 @@ int ZK_VQMGR_decode_part_filename(const char *encoded,
   if (!part_number || !revision || !file_type || !file_name) return orvel::kInvalidArgument;
   part_number[0] = revision[0] = file_type[0] = file_name[0] = '\0';
   if (!encoded) return orvel::kInvalidArgument;
+  ORVEL_INJECT(NULL_TAG);
   std::optional<EncodedName> name = orvel::pdm::decode_name(encoded);
   if (!name) return orvel::kInvalidArgument;
-  copy_cut(part_number, ZK_VQMGR_PART_NUMBER_BUFSIZE, name->part_number);
-  copy_cut(revision, ZK_VQMGR_REV_BUFSIZE, name->revision);
-  copy_cut(file_type, ZK_VQMGR_FILE_TYPE_BUFSIZE, name->file_type);
-  copy_cut(file_name, ZK_VQMGR_FILE_NAME_BUFSIZE, name->file_name);
+  copy_out(part_number, ZK_VQMGR_PART_NUMBER_BUFSIZE, name->part_number);
+  copy_out(revision, ZK_VQMGR_REV_BUFSIZE, name->revision);
+  copy_out(file_type, ZK_VQMGR_FILE_TYPE_BUFSIZE, name->file_type);
+  copy_out(file_name, ZK_VQMGR_FILE_NAME_BUFSIZE, name->file_name);
   return orvel::kOk;
 }
 
@@ -88,6 +84,7 @@ int ZK_VQMGR_ask_part_tag(const char *part_number, tag_t *part) {
   if (!part) return orvel::kInvalidArgument;
   *part = NULL_TAG;
   if (!part_number) return orvel::kInvalidArgument;
+  ORVEL_INJECT(NULL_TAG);
   orvel::pdm::Store *store = orvel::session().pdm();
   if (!store) return orvel::kPdmNotActive;
   return guarded([&] {
@@ -99,6 +96,7 @@ int ZK_VQMGR_ask_part_tag(const char *part_number, tag_t *part) {
 int ZK_VQMGR_ask_configured_rev(tag_t part, tag_t *revision) {
   if (!revision) return orvel::kInvalidArgument;
   *revision = NULL_TAG;
+  ORVEL_INJECT(part);
   orvel::pdm::Store *store = orvel::session().pdm();
   if (!store) return orvel::kPdmNotActive;
   std::optional<std::string> number = store->item_of(part);
@@ -114,11 +112,12 @@ int ZK_VQMGR_ask_configured_rev(tag_t part, tag_t *revision) {
 int ZK_VQMGR_ask_part_revision_id(tag_t revision, char revision_id[ZK_VQMGR_REVISION_ID_BUFSIZE]) {
   if (!revision_id) return orvel::kInvalidArgument;
   revision_id[0] = '\0';
+  ORVEL_INJECT(revision);
   orvel::pdm::Store *store = orvel::session().pdm();
   if (!store) return orvel::kPdmNotActive;
   auto found = store->revision_of(revision);
   if (!found) return orvel::kInvalidTag;
-  copy_cut(revision_id, ZK_VQMGR_REVISION_ID_BUFSIZE, found->second);
+  copy_out(revision_id, ZK_VQMGR_REVISION_ID_BUFSIZE, found->second);
   return orvel::kOk;
 }
 

@@ -18,6 +18,7 @@ void Part::adopt(std::unique_ptr<Object> object) {
   types_.try_emplace(raw->type, kTypeList).first->second.append(raw);
   if (raw->layer >= 0 && raw->layer <= ZK_LAYER_MAX) layers_[raw->layer].append(raw);
   if (!raw->id.empty()) {
+    if (raw->layer != kNoLayer) ++objects_on_layers_;
     file_objects_.push_back(raw);
     by_id_.emplace(raw->id, raw);
   }
@@ -35,6 +36,7 @@ const ObjectList *Part::of_type(int type) const {
 }
 
 void Part::set_layer(Object *object, int layer) {
+  if (!object->id.empty()) objects_on_layers_ += (layer != kNoLayer) - (object->layer != kNoLayer);
   if (object->layer >= 0 && object->layer <= ZK_LAYER_MAX) layers_[object->layer].remove(object);
   object->layer = layer;
   if (layer >= 0 && layer <= ZK_LAYER_MAX) layers_[layer].append(object);

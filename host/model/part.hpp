@@ -71,6 +71,9 @@ class Part : public Object {
   const ObjectList *of_type(int type) const;
   const ObjectList &on_layer(int layer) const { return layers_[layer]; }
 
+  // The number of the part file's objects that are on a layer.
+  int objects_on_layers() const { return objects_on_layers_; }
+
   // Moves an object to another layer (kNoLayer: on none).
   void set_layer(Object *object, int layer);
 
@@ -98,6 +101,7 @@ class Part : public Object {
   std::unordered_map<int, ObjectList> types_;
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   ComponentOcc *root_ = nullptr;
+  int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
 };
 

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "api/codes.hpp"
+#include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
 
 namespace orvel::partfile {
@@ -105,9 +106,12 @@ class Reader {
     if (!v.is_array()) fail(path, "expected an array");
   }
 
+  // A text of the host: ISO-8859-1, at most `max` characters.
   std::string text(const json &v, const std::string &path, size_t max) const {
     if (!v.is_string()) fail(path, "expected a string");
-    const std::string &s = v.get_ref<const std::string &>();
+    std::optional<std::string> latin1 = utf8_to_latin1(v.get_ref<const std::string &>());
+    if (!latin1) fail(path, "text holds a character beyond ISO-8859-1");
+    const std::string &s = *latin1;
     if (max != std::string::npos && s.size() > max) {
       fail(path, "text of " + std::to_string(s.size()) + " characters is longer than " +
                      std::to_string(max));
@@ -416,7 +420,10 @@ class Reader {
                                 "suppressed", "suppression_expression", "mating"}));
     auto c = std::make_unique<Instance>();
     Instance *raw = c.get();
-    c->file = text(required(e, "part", p), p + "/part", std::string::npos);
+    // A file name: bytes as written, for the file system.
+    const json &file = required(e, "part", p);
+    if (!file.is_string()) fail(p + "/part", "expected a string");
+    c->file = file.get<std::string>();
     if (c->file.empty()) fail(p + "/part", "empty part file name");
     if (const json *v = field(e, "instance_name")) {
       c->instance_name = text(*v, p + "/instance_name", kMaxInstanceName);

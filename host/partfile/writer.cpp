@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "api/codes.hpp"
+#include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
 
 namespace orvel::partfile {
@@ -20,6 +21,11 @@ namespace {
 
 const char *kStatusNames[] = {"deleted", "temporary", "condemned", "alive"};
 
+// Host texts are ISO-8859-1; the file is UTF-8.
+std::string u8(const std::string &latin1) {
+  return latin1_to_utf8(latin1);
+}
+
 json vec3(const geom::Vec3 &v) {
   return json::array({v.x, v.y, v.z});
 }
@@ -28,7 +34,7 @@ json attributes(const std::vector<Attribute> &list) {
   json result = json::array();
   for (const Attribute &a : list) {
     json e;
-    e["title"] = a.title;
+    e["title"] = u8(a.title);
     switch (a.value.type) {
       case ZK_ATTR_integer:
         e["type"] = "integer";
@@ -44,7 +50,7 @@ json attributes(const std::vector<Attribute> &list) {
         break;
       default:
         e["type"] = "string";
-        e["value"] = a.value.text;
+        e["value"] = u8(a.value.text);
         break;
     }
     result.push_back(std::move(e));
@@ -110,13 +116,13 @@ void kind_fields(const Object &o, json &e) {
   switch (o.type) {
     case ZK_expression_type: {
       const auto &x = static_cast<const Expression &>(o);
-      e["formula"] = x.formula;
+      e["formula"] = u8(x.formula);
       e["value"] = x.value;
       break;
     }
     case ZK_feature_type: {
       const auto &f = static_cast<const Feature &>(o);
-      if (!f.feature_type.empty()) e["feature_type"] = f.feature_type;
+      if (!f.feature_type.empty()) e["feature_type"] = u8(f.feature_type);
       if (f.suppressed) e["suppressed"] = true;
       break;
     }
@@ -124,10 +130,10 @@ void kind_fields(const Object &o, json &e) {
       const auto &b = static_cast<const Body &>(o);
       e["body_type"] = b.body_type == ZK_MODL_SHEET_BODY ? "sheet" : "solid";
       e["density"] = b.density;
-      if (b.material) e["material"] = b.material->id;
+      if (b.material) e["material"] = u8(b.material->id);
       if (!b.features.empty()) {
         json features = json::array();
-        for (const Feature *f : b.features) features.push_back(f->id);
+        for (const Feature *f : b.features) features.push_back(u8(f->id));
         e["features"] = std::move(features);
       }
       e["shape"] = shape(b.shape);
@@ -136,7 +142,7 @@ void kind_fields(const Object &o, json &e) {
     case ZK_reference_set_type: {
       json members = json::array();
       for (const Object *m : static_cast<const ReferenceSet &>(o).members) {
-        members.push_back(m->id);
+        members.push_back(u8(m->id));
       }
       e["members"] = std::move(members);
       break;
@@ -147,18 +153,18 @@ void kind_fields(const Object &o, json &e) {
     case ZK_occ_instance_type: {
       const auto &c = static_cast<const Instance &>(o);
       e["part"] = c.file;
-      e["instance_name"] = c.instance_name;
-      e["reference_set"] = c.refset_name;
+      e["instance_name"] = u8(c.instance_name);
+      e["reference_set"] = u8(c.refset_name);
       e["origin"] = vec3(c.origin);
       json rows = json::array();
       for (const auto &row : c.orientation) rows.push_back(json::array({row[0], row[1], row[2]}));
       e["orientation"] = std::move(rows);
       if (c.suppressed) e["suppressed"] = true;
-      if (c.suppression) e["suppression_expression"] = c.suppression->id;
+      if (c.suppression) e["suppression_expression"] = u8(c.suppression->id);
       if (c.mating) {
         json m;
-        m["name"] = c.mating->name;
-        if (c.mating->mated) m["mated"] = c.mating->mated->id;
+        m["name"] = u8(c.mating->name);
+        if (c.mating->mated) m["mated"] = u8(c.mating->mated->id);
         m["constraints"] = c.mating->constraints;
         if (c.mating->suppressed) m["suppressed"] = true;
         e["mating"] = std::move(m);
@@ -172,10 +178,10 @@ void kind_fields(const Object &o, json &e) {
 
 json object(const Object &o) {
   json e;
-  e["id"] = o.id;
+  e["id"] = u8(o.id);
   e["kind"] = kind_of(o);
-  if (o.name) e["name"] = *o.name;
-  if (o.handle_given) e["handle"] = o.handle;
+  if (o.name) e["name"] = u8(*o.name);
+  if (o.handle_given) e["handle"] = u8(o.handle);
   if (o.status != ZK_OBJ_ALIVE && o.status >= 0 && o.status <= 3) {
     e["status"] = kStatusNames[o.status];
   }
@@ -196,14 +202,14 @@ std::string format_part(const Part &part) {
   doc["format"] = "orvel part";
   doc["version"] = part.format_version;
   doc["units"] = part.units;
-  if (part.description) doc["description"] = *part.description;
+  if (part.description) doc["description"] = u8(*part.description);
   json history = json::array();
   for (const HistoryEntry &h : part.history) {
     history.push_back({{"version", h.version},
                        {"time", h.time},
-                       {"program", h.program},
-                       {"user", h.user},
-                       {"machine", h.machine}});
+                       {"program", u8(h.program)},
+                       {"user", u8(h.user)},
+                       {"machine", u8(h.machine)}});
   }
   doc["history"] = std::move(history);
   doc["attributes"] = attributes(part.attributes);
@@ -214,11 +220,11 @@ std::string format_part(const Part &part) {
     json failures = json::array();
     for (const FailureSpec &f : part.failures) {
       json e;
-      e["call"] = f.call;
+      e["call"] = u8(f.call);
       e["code"] = f.code;
       if (f.skip != 0) e["skip"] = f.skip;
       if (f.times) e["times"] = *f.times;
-      if (!f.object_id.empty()) e["object"] = f.object_id;
+      if (!f.object_id.empty()) e["object"] = u8(f.object_id);
       failures.push_back(std::move(e));
     }
     doc["failures"] = std::move(failures);

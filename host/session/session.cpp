@@ -101,10 +101,8 @@ OpenResult Session::open_part(const std::string &name) {
     }
   }
   auto find_open = [this](const std::string &key) -> model::Part * {
-    for (const auto &part : parts_) {
-      if (part->key == key) return part.get();
-    }
-    return nullptr;
+    auto it = parts_by_key_.find(key);
+    return it == parts_by_key_.end() ? nullptr : it->second;
   };
   if (model::Part *open = find_open(partfile::file_key(file))) {
     work_ = display_ = open;
@@ -134,7 +132,10 @@ OpenResult Session::open_part(const std::string &name) {
     part->build_occurrences();
     register_part(*part);
   }
-  for (auto &part : tree.parts) parts_.push_back(std::move(part));
+  for (auto &part : tree.parts) {
+    parts_by_key_.emplace(part->key, part.get());
+    parts_.push_back(std::move(part));
+  }
   for (model::FailureSpec &f : tree.top->failures) f.seen = f.fired = 0;
   work_ = display_ = tree.top;
   return OpenResult{kOk, tree.top, tree.failed_parts};
@@ -155,6 +156,7 @@ int Session::save_work_part() {
 void Session::close_all() {
   work_ = display_ = nullptr;
   for (auto &part : parts_) unregister_part(*part);
+  parts_by_key_.clear();
   parts_.clear();
 }
 

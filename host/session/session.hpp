@@ -117,6 +117,7 @@ class Session {
   tag_t last_tag_ = 0;
   std::unordered_map<tag_t, model::Object *> tags_;
   std::vector<std::unique_ptr<model::Part>> parts_;
+  std::unordered_map<std::string, model::Part *> parts_by_key_;
   model::Part *work_ = nullptr;
   model::Part *display_ = nullptr;
   std::unique_ptr<pdm::Store> pdm_;

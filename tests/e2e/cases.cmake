@@ -10,5 +10,6 @@ set(E2E_CASES
   batch_single_part
   batch_job_list
   batch_pdm_list
+  result_records
   bad_part_files
   command_line_errors)

@@ -44,8 +44,11 @@ case_post_command_blanks() {
 }
 
 # Shell metacharacters in a part's name reach the post command as part of
-# its one argument and start nothing else (INJECTED.txt would show it).
+# its one argument and start nothing else (INJECTED.txt would show it). The
+# command-line name goes into the report unescaped, so "&" leaves it
+# ill-formed.
 case_post_command_metacharacters() {
+  expect_malformed "out/a&b.xml"
   record_argv
   plant_canaries
   cp parts/bracket.prt "parts/a&b.prt"
@@ -105,4 +108,13 @@ case_command_line_errors() {
   run_orvel bad_job batch --job job.txt
   run_orvel no_plugin batch --plugin lib/missing.so --single-part parts/bracket.prt
   run_orvel bad_number batch --verbose yes
+}
+
+# Result records of parts whose host calls fail: the first failure gives the
+# code and the host's message with the line of the call; a negative code
+# gives "Programm fault" with the line.
+case_result_records() {
+  printf '%s\n' bad/failing_history.prt bad/failing_negative.prt parts/bracket.prt >parts.txt
+  run_orvel batch batch --part-list parts.txt --outdir out --result-file out/result.txt \
+    --action ModelGetData --syslog out/syslog.txt
 }

@@ -70,6 +70,15 @@ plant_canaries() {
   done
 }
 
+# Reports a case expects to be ill-formed: the report writes some values (the
+# part's command-line name, its description) as they are, unescaped, so a
+# part named a&b gets a report that no XML parser accepts. Pinned here so
+# that a change to that rule shows.
+malformed=()
+expect_malformed() {
+  malformed+=("$1")
+}
+
 source "$here/cases.sh"
 
 rm -rf "$work"
@@ -85,10 +94,13 @@ export VETR_POSTCOMMAND=true
 declare -F "case_$case_name" >/dev/null || fail "no such case"
 "case_$case_name"
 
-for report in $(find out -name '*.xml' | sort); do
-  xmllint --noout "$report" 2>>out/xmllint.stderr || fail "$report is not well-formed"
-done
-[ -s out/xmllint.stderr ] || rm -f out/xmllint.stderr
+while read -r report; do
+  if printf '%s\n' "${malformed[@]}" | grep -qxF "$report"; then
+    xmllint --noout "$report" 2>/dev/null && fail "$report was expected to be ill-formed"
+  else
+    xmllint --noout "$report" || fail "$report is not well-formed"
+  fi
+done < <(find out -name '*.xml' | sort)
 
 if [ "${E2E_UPDATE:-0}" = 1 ]; then
   rm -rf "$golden"

@@ -132,6 +132,8 @@ std::vector<BadPart> bad_parts() {
        R"({"objects": [{"id": "c", "kind": "component", "part": "x.prt",
           "orientation": [[1,0,0],[1,1,0],[0,0,1]]}]})",
        kPartFileInvalid, "/objects/0/orientation", ""},
+      {"beyond_iso_8859_1", R"({"description": "5 \u20ac"})", kPartFileInvalid, "/description",
+       "beyond ISO-8859-1"},
       {"failure_with_code_zero", R"({"failures": [{"call": "ZK_PART_ask_units", "code": 0}]})",
        kPartFileInvalid, "/failures/0/code", "code 0"},
   };
@@ -177,6 +179,32 @@ TEST_F(PartFiles, AcceptTextsAtTheirCapacity) {
   char name[ZK_OBJ_NAME_BUFSIZE];
   ASSERT_EQ(ZK_OBJ_ask_name(material, name), 0);
   EXPECT_EQ(std::string(name), long_text(132));
+}
+
+TEST_F(PartFiles, HoldTextsInIso88591AndWriteThemBackInUtf8) {
+  // 132 characters that take two bytes each in the file still fit a name.
+  std::string e_acute_132;
+  for (int i = 0; i < 132; ++i) e_acute_132 += "\xC3\xA9";
+  part("latin.prt", R"({"attributes": [{"title": "ANGLE", "type": "string", "value": "90\u00b0"}],
+    "objects": [{"id": "m", "kind": "material", "name": ")" +
+                        e_acute_132 + R"("}]})");
+  tag_t p = open("latin.prt");
+  char text[ZK_ATTR_STRING_BUFSIZE];
+  ZK_ATTR_value_t value;
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  ASSERT_EQ(ZK_ATTR_read_value(p, "ANGLE", ZK_ATTR_string, &value), 0);
+  EXPECT_STREQ(text, "90\xB0") << "the degree sign is the single byte 176";
+  tag_t material = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(p, ZK_material_type, &material), 0);
+  char name[ZK_OBJ_NAME_BUFSIZE];
+  ASSERT_EQ(ZK_OBJ_ask_name(material, name), 0);
+  EXPECT_EQ(std::string(name), std::string(132, '\xE9'));
+
+  ASSERT_EQ(ZK_PART_save_work_only(), 0);
+  std::string saved = read_file(dir_ / "latin.prt");
+  EXPECT_NE(saved.find("90\xC2\xB0"), std::string::npos) << saved;
+  EXPECT_NE(saved.find(e_acute_132), std::string::npos);
 }
 
 TEST_F(PartFiles, RefuseANameLongerThanAFileSpec) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "orvel/zk.h"
+#include "session/host_control.hpp"
 #include "test_files.h"
 #include "vettra/report/frame.h"
 #include "vettra/text/bounded.h"
@@ -239,6 +240,33 @@ TEST(HostRelease, CachesTheHostsNumbersAndAdjustsThemOnce) {
   EXPECT_EQ(minor, expected_minor);
   EXPECT_EQ(host_release(nullptr), expected_major);
   reset_release_cache();
+}
+
+std::string orvel_data_of_header(const std::string &release) {
+  orvel::HostOptions options;
+  options.release = release;
+  orvel::configure_host(options);
+  ZK_initialize();
+  reset_release_cache();
+  ScratchDir dir;
+  const std::string path = dir.file("header.xml");
+  write_xml_header(path.c_str());
+  std::string header = read_file(path);
+  size_t start = header.find(" <OrvelData>\n");
+  size_t end = header.find("   <AssemblyLoadOptions>");
+  orvel::configure_host(orvel::HostOptions());
+  reset_release_cache();
+  return header.substr(start, end - start);
+}
+
+TEST(HeaderRelease, AHostWithoutAReleaseTextGivesNoReleaseLineAndMinusOnes) {
+  EXPECT_EQ(orvel_data_of_header(""), " <OrvelData>\n   <OrvelVersion>-1.-1</OrvelVersion>\n");
+}
+
+TEST(HeaderRelease, AReleaseTextIsShownUnchangedWithItsParsedVersion) {
+  EXPECT_EQ(orvel_data_of_header("Orvel V9.12.1 & more"),
+            " <OrvelData>\n   <OrvelRelease>Orvel V9.12.1 & more</OrvelRelease>\n"
+            "   <OrvelVersion>109.12</OrvelVersion>\n");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "orvel/zk.h"
 #include "vettra/boundary/diagnostics.h"
 #include "vettra/boundary/run_config.h"
+#include "vettra/report/sections.h"
 #include "vettra/report/writer.h"
 #include "vettra/text/bounded.h"
 #include "vettra/text/names.h"
@@ -161,6 +162,14 @@ static void update_stage(void) {
 static void write_report(const char *xml_file) {
   logged_step("Info: init_xml_file", init_xml_file, xml_file);
   logged_step("Info: write_xml_header", write_xml_header, xml_file);
+  logged_step("Info: Part Header Section", write_part_header, xml_file);
+  const char *action = vettra_run_config.action;
+  if (section_selected(action, ACTION_MODEL)) {
+    logged_step("Info: Check_Model Section", write_model_data, xml_file);
+  }
+  if (section_selected(action, ACTION_ASSEMBLY)) {
+    logged_step("Info: Check_Assembly Section", write_assembly_data, xml_file);
+  }
   logged_step("Info: write_xml_end Section", write_xml_end, xml_file);
 }
 
