@@ -105,13 +105,19 @@ def orientation(rng):
 
 
 def add_components(objs, rng, children, first_layer):
-    """One component per child part; every fourth is mated to the one before."""
+    """One component per child part, each with the attributes the check reads;
+    every fourth is mated to the one before."""
     ids = []
     for i, child in enumerate(children):
         fields = {"name": "COMP_%d" % i, "instance_name": "INST_%d" % i, "part": child,
                   "layer": (first_layer + i) % LAYERS,
                   "origin": [round(rng.uniform(-2000, 2000), 3) for _ in range(3)],
                   "orientation": orientation(rng)}
+        fields["attributes"] = [{"title": "VQ GEOMETRY", "type": "string", "value": "YES"},
+                                {"title": "CALLOUT", "type": "string", "value": str(i + 1)}]
+        if i % 10 == 0:
+            fields["attributes"].append(
+                {"title": "REFERENCE_COMPONENT", "type": "string", "value": ""})
         if i % 4 == 1:
             fields["mating"] = {"name": "MATE_%d" % i, "mated": ids[-1], "constraints": 3}
         ids.append(objs.add("component", **fields))
