@@ -68,17 +68,18 @@ case_batch_single_part() {
 }
 
 # A job file with a part list: a good part, a missing one (a -1001 record)
-# and one whose name is sanitised.
+# and one whose name is sanitised. The command line's --outdir overrides the
+# job file's.
 case_batch_job_list() {
   printf '%s\n' parts/bracket.prt parts/missing.prt "parts/flange #2; rev=A.prt" >parts.txt
   cat >job.txt <<'JOB'
 # list run
 part-list   = parts.txt
 result_file = out/result.txt
-outdir      = out
+outdir      = "not here"
 action      = AssemblyGetData
 JOB
-  run_orvel batch batch --job job.txt --syslog out/syslog.txt
+  run_orvel batch batch --job job.txt --outdir out --syslog out/syslog.txt
 }
 
 # PDM mode in batch: encoded names with either delimiter, a bare part number
@@ -107,6 +108,8 @@ case_command_line_errors() {
   printf 'outdir = out\nno_such_field = 1\n' >job.txt
   run_orvel bad_job batch --job job.txt
   run_orvel no_plugin batch --plugin lib/missing.so --single-part parts/bracket.prt
+  cp "$build/lib/liborvel.so" not-a-plugin.so
+  run_orvel no_entry interactive parts/bracket.prt --plugin ./not-a-plugin.so
   run_orvel bad_number batch --verbose yes
 }
 
