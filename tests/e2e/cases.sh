@@ -60,11 +60,13 @@ case_post_command_metacharacters() {
 }
 
 # A batch run echoes action and detail option in the report's frame and
-# writes the result file.
+# writes the result file; the host's release text and assembly load options
+# given on the command line show in the frame too.
 case_batch_single_part() {
   run_orvel batch batch --single-part parts/bracket.prt --outdir out \
     --result-file out/result.txt --action "ModelGetData,DrawingGetData" --detail-option 70,1 \
-    --verbose 1 --syslog out/syslog.txt
+    --verbose 1 --syslog out/syslog.txt --release V10.1.2 --load-options 1 --search-dir parts \
+    --load-option failure_action=1 --load-option load-latest=1 --emphasize-color 186
 }
 
 # A job file with a part list: a good part, a missing one (a -1001 record)
@@ -111,6 +113,8 @@ case_command_line_errors() {
   cp "$build/lib/liborvel.so" not-a-plugin.so
   run_orvel no_entry interactive parts/bracket.prt --plugin ./not-a-plugin.so
   run_orvel bad_number batch --verbose yes
+  run_orvel not_a_store interactive parts/bracket.prt --pdm parts/bracket.prt
+  run_orvel no_syslog batch --single-part parts/bracket.prt --syslog no/such/dir/log.txt
 }
 
 # Result records of parts whose host calls fail: the first failure gives the
