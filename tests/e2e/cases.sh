@@ -31,7 +31,7 @@ case_interactive_pdm() {
   build_store
   VETR_outdir=out run_orvel master interactive @DB/4711/B --pdm store/store.db \
     --syslog out/master.syslog
-  VETR_outdir=out run_orvel dataset interactive "@DB/4711/B/specification/sheet 1" \
+  VETR_outdir=out run_orvel dataset interactive "@DB/4711/B/datasheet/sheet 1" \
     --pdm store/store.db --syslog out/dataset.syslog
 }
 
@@ -88,7 +88,7 @@ JOB
 # (its configured revision), an unknown number and a dataset.
 case_batch_pdm_list() {
   build_store
-  printf '%s\n' @DB/4711/A "@DB/4711/B/specification/sheet 1" "47 11" 9999 @db@4711@A >parts.txt
+  printf '%s\n' @DB/4711/A "@DB/4711/B/datasheet/sheet 1" "47 11" 9999 @db@4711@A >parts.txt
   run_orvel batch batch --pdm store/store.db --part-list parts.txt --outdir out \
     --result-file out/result.txt --action ModelGetData --syslog out/syslog.txt
 }
