@@ -210,6 +210,20 @@ TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
   EXPECT_EQ(status, 2);
 }
 
+TEST_F(Assemblies, SetTheDensityOfAnOccurrenceOnItsPrototype) {
+  std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
+  tag_t prototype = ZK_ASSEM_ask_prototype_of_occ(bodies[3]);
+  ASSERT_EQ(ZK_MODL_set_body_density(bodies[3], 3, 4.5), 0);
+  double density = 0;
+  ASSERT_EQ(ZK_MODL_ask_body_density(prototype, 3, &density), 0);
+  EXPECT_EQ(density, 4.5);
+  // The same leaf body seen through the other component shows it too.
+  ASSERT_EQ(ZK_MODL_ask_body_density(bodies[1], 3, &density), 0);
+  EXPECT_EQ(density, 4.5);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[1]), "#/c1/s1:lb1");
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[3]), "#/c2:lb1");
+}
+
 TEST_F(Assemblies, AnswerArrangementsPerPart) {
   tag_t active = 1;
   ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(top_, &active), 0);
