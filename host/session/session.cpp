@@ -138,6 +138,9 @@ OpenResult Session::open_part(const std::string &name) {
     parts_.push_back(std::move(part));
   }
   for (model::FailureSpec &f : tree.top->failures) f.seen = f.fired = 0;
+  // A detailed message belongs to the failure it came with; later failures
+  // of the same code get the table text.
+  details_.clear();
   work_ = display_ = tree.top;
   return OpenResult{kOk, tree.top, tree.failed_parts};
 }

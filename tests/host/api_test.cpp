@@ -142,6 +142,10 @@ TEST_F(Api, CutALongLoadMessageAtItsBuffer) {
   EXPECT_EQ(message[ZK_FAIL_MESSAGE_BUFSIZE], 'X');
   EXPECT_GT(last_failure_detail().size(), size_t{ZK_FAIL_MESSAGE_BUFSIZE});
   EXPECT_EQ(ZK_ASSEM_ask_work_part(), part_) << "a failed open leaves the work part alone";
+  part("other.prt", "{}");
+  open("other.prt");
+  ASSERT_EQ(ZK_get_fail_message(kPartFileMissing, message), 0);
+  EXPECT_STREQ(message, code_message(kPartFileMissing)) << "the detail went with its failure";
 }
 
 TEST_F(Api, HandOutHistoryListsAndRefuseToReleaseThemTwice) {
