@@ -11,5 +11,6 @@ set(E2E_CASES
   batch_pdm_list
   result_records
   pdm_commands
+  pdm_query_failure
   bad_part_files
   command_line_errors)

@@ -147,3 +147,15 @@ case_pdm_commands() {
   run_orvel batch batch --pdm "$s" --part-list parts.txt --outdir out --result-file out/result.txt \
     --action none --syslog out/syslog.txt
 }
+
+# A PDM mode query that fails is reported on the console and in the log and
+# counts as "not in PDM mode": the report is named from the native file name
+# although a store is open. Beside it, the same part without the failure is
+# named from the (empty) decoded fields.
+case_pdm_query_failure() {
+  build_store
+  VETR_outdir=out run_orvel failing interactive bad/failing_pdm_query.prt --pdm store/store.db \
+    --syslog out/failing.syslog
+  VETR_outdir=out run_orvel plain interactive parts/bracket.prt --pdm store/store.db \
+    --syslog out/plain.syslog
+}
