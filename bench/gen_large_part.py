@@ -105,18 +105,41 @@ def orientation(rng):
 
 
 def add_components(objs, rng, children, first_layer):
+    """One component per child part, each with the attributes the check reads;
+    every fourth is mated to the one before."""
     ids = []
     for i, child in enumerate(children):
-        ids.append(objs.add("component", name="COMP_%d" % i, instance_name="INST_%d" % i,
-                            part=child, layer=(first_layer + i) % LAYERS,
-                            origin=[round(rng.uniform(-2000, 2000), 3) for _ in range(3)],
-                            orientation=orientation(rng)))
+        fields = {"name": "COMP_%d" % i, "instance_name": "INST_%d" % i, "part": child,
+                  "layer": (first_layer + i) % LAYERS,
+                  "origin": [round(rng.uniform(-2000, 2000), 3) for _ in range(3)],
+                  "orientation": orientation(rng)}
+        fields["attributes"] = [{"title": "VQ GEOMETRY", "type": "string", "value": "YES"},
+                                {"title": "CALLOUT", "type": "string", "value": str(i + 1)}]
+        if i % 10 == 0:
+            fields["attributes"].append(
+                {"title": "REFERENCE_COMPONENT", "type": "string", "value": ""})
+        if i % 4 == 1:
+            fields["mating"] = {"name": "MATE_%d" % i, "mated": ids[-1], "constraints": 3}
+        ids.append(objs.add("component", **fields))
     return ids
 
 
-def part_document(objs, description):
-    return {"format": "orvel part", "version": 1, "description": description,
-            "objects": objs.items}
+def add_expressions(objs, count):
+    for i in range(count):
+        objs.add("expression", name="p%d" % i, formula="%d*2" % i, value=float(i * 2))
+
+
+def part_attributes(count):
+    return [{"title": "ATTR_%02d" % i, "type": "string", "value": "value %d" % i}
+            for i in range(count)]
+
+
+def part_document(objs, description, attributes=None):
+    doc = {"format": "orvel part", "version": 1, "description": description}
+    if attributes:
+        doc["attributes"] = attributes
+    doc["objects"] = objs.items
+    return doc
 
 
 def write_part(outdir, name, document):
@@ -174,13 +197,15 @@ class Generator:
         materials = add_materials(objs)
         shown = self.leaf_count * self.args.leaf_bodies
         own = max(0, self.args.bodies - shown)
+        add_expressions(objs, 200)
         bodies = add_bodies(objs, self.rng, own, 0, materials)
         components = add_components(objs, self.rng, children, 0)
         half = len(bodies) // 2
         objs.add("reference_set", name="BODIES_A", members=bodies[:half])
         objs.add("reference_set", name="BODIES_B", members=bodies[half:] + components)
         objs.add("reference_set", name="COMPONENTS", members=components)
-        write_part(self.args.outdir, "top.prt", part_document(objs, "large assembly"))
+        write_part(self.args.outdir, "top.prt",
+                   part_document(objs, "large assembly", part_attributes(20)))
         self.files += 1
         return own, shown
 

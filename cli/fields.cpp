@@ -60,10 +60,10 @@ bool parse_double(const std::string &text, double &value) {
 
 const std::vector<Field> &run_config_fields() {
   static const std::vector<Field> fields = {
-      RC_TEXT("part-list", part_list_file, "file with one part specification per line"),
+      RC_TEXT("part-list", part_list_file, "file naming one part to check per line"),
       RC_TEXT("result-file", result_file, "result file, one record per part"),
       RC_TEXT("outdir", outdir, "directory of the report files"),
-      RC_TEXT("single-part", single_part, "one part specification to check"),
+      RC_TEXT("single-part", single_part, "the one part to check"),
       RC_TEXT("cgm-dir", cgm_dir, "directory of the CGM export (export only when set)"),
       RC_TEXT("drawing-filter", drawing_filter, "drawing selection: _All_ or _with_view_"),
       RC_TEXT("detail-option", detail_option, "object type numbers of the entities section"),

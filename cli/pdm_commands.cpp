@@ -103,16 +103,18 @@ std::string store_relative(const fs::path &part_file, const fs::path &store_dir)
 void load_description(pdm::Store &store, const json &description, const fs::path &base_dir,
                       const fs::path &store_dir) {
   std::vector<ItemEntry> items = read_items(description, base_dir, store_dir);
-  for (const ItemEntry &item : items) {
-    store.add_item(item.part_number, item.description);
-    for (const RevisionEntry &revision : item.revisions) {
-      store.add_revision(item.part_number, revision.revision);
-      for (const DatasetEntry &dataset : revision.datasets) {
-        store.add_dataset(item.part_number, revision.revision, dataset.name.file_type,
-                          dataset.name.file_name, dataset.part_file);
+  store.transaction([&] {
+    for (const ItemEntry &item : items) {
+      store.add_item(item.part_number, item.description);
+      for (const RevisionEntry &revision : item.revisions) {
+        store.add_revision(item.part_number, revision.revision);
+        for (const DatasetEntry &dataset : revision.datasets) {
+          store.add_dataset(item.part_number, revision.revision, dataset.name.file_type,
+                            dataset.name.file_name, dataset.part_file);
+        }
       }
     }
-  }
+  });
 }
 
 void add_pdm_command(CLI::App &app) {

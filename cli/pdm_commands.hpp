@@ -21,9 +21,8 @@ std::string store_relative(const std::filesystem::path &part_file,
 
 // Adds the items, revisions and datasets of a description to `store`.
 // Relative part files are taken relative to `base_dir` (the description's
-// directory). Throws std::runtime_error naming the JSON path of a bad entry
-// (the whole description is read before anything is added), or the store's
-// complaint about a duplicate.
+// directory). Throws std::runtime_error naming the JSON path of a bad entry,
+// or the store's complaint about a duplicate; either way nothing is added.
 void load_description(pdm::Store &store, const nlohmann::json &description,
                       const std::filesystem::path &base_dir,
                       const std::filesystem::path &store_dir);

@@ -40,8 +40,8 @@ struct ListHook {
 };
 
 // The lists an object can be on: all objects of its part, the objects of
-// its type, the objects of its layer.
-enum ListKind { kAllList = 0, kTypeList = 1, kLayerList = 2, kListKinds = 3 };
+// its type, the objects of its layer, the objects that depend on its view.
+enum ListKind { kAllList = 0, kTypeList = 1, kLayerList = 2, kViewList = 3, kListKinds = 4 };
 
 // An object not on any layer (expressions, features, reference sets ...).
 constexpr int kNoLayer = -1;
@@ -70,6 +70,9 @@ struct Object {
   Part *part = nullptr;       // owning part
   bool occurrence = false;
   Object *prototype = nullptr;  // for occurrences: the object shown
+  Object *view = nullptr;       // the view the object depends on, none for model objects
+  bool displayable = true;
+  bool transferable = true;
   std::array<ListHook, kListKinds> hooks;
 
   // The object that an object of the part file stands for: the object

@@ -3,6 +3,8 @@
 
 #include <unordered_set>
 
+#include "model/drafting.hpp"
+
 namespace orvel::model {
 
 Part::Part() : Object(ZK_part_type, 0) {
@@ -40,6 +42,12 @@ void Part::set_layer(Object *object, int layer) {
   if (object->layer >= 0 && object->layer <= ZK_LAYER_MAX) layers_[object->layer].remove(object);
   object->layer = layer;
   if (layer >= 0 && layer <= ZK_LAYER_MAX) layers_[layer].append(object);
+}
+
+void Part::set_view(Object *object, Object *view) {
+  if (object->view) static_cast<View *>(object->view)->dependents.remove(object);
+  object->view = view;
+  if (view) static_cast<View *>(view)->dependents.append(object);
 }
 
 ComponentOcc *Part::occurrence_of(const Instance *instance) const {

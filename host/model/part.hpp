@@ -77,6 +77,9 @@ class Part : public Object {
   // Moves an object to another layer (kNoLayer: on none).
   void set_layer(Object *object, int layer);
 
+  // Makes `object` depend on `view` of this part (none: a model object).
+  void set_view(Object *object, Object *view);
+
   // The occurrence tree (assemblies only).
   ComponentOcc *root_occurrence() const { return root_; }
   ComponentOcc *occurrence_of(const Instance *instance) const;

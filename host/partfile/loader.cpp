@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "api/codes.hpp"
 #include "partfile/part_file.hpp"
@@ -112,7 +113,9 @@ class TreeLoader {
       instance.child = child;
     } catch (const LoadError &e) {
       if (abort || e.code() == kComponentCycle) throw;
-      ++tree_.failed_parts;
+      // Count each part file once, however many components use it.
+      std::string file = component_candidates(instance.file, assembly.file_path, options_).front();
+      if (failed_.insert(file_key(file)).second) ++tree_.failed_parts;
     }
   }
 
@@ -164,6 +167,7 @@ class TreeLoader {
   LoadedTree tree_;
   std::unordered_map<std::string, Part *> staged_;
   std::vector<std::string> stack_;
+  std::unordered_set<std::string> failed_;  // part files that failed to load
 };
 
 }  // namespace

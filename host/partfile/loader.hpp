@@ -27,7 +27,7 @@ struct TreeOptions {
 struct LoadedTree {
   std::vector<std::unique_ptr<model::Part>> parts;  // newly read parts, components first
   model::Part *top = nullptr;
-  int failed_parts = 0;  // component part files that could not be loaded
+  int failed_parts = 0;  // component part files that could not be loaded, each once
 };
 
 // The identity of a part file: its absolute, normalised path.

@@ -32,6 +32,7 @@ constexpr size_t kMaxRefsetName = ZK_REFSET_NAME_BUFSIZE - 1;
 constexpr size_t kMaxInstanceName = ZK_INSTANCE_NAME_BUFSIZE - 1;
 constexpr size_t kMaxAttributeTitle = ZK_ATTR_TITLE_BUFSIZE - 1;
 constexpr size_t kMaxAttributeString = ZK_ATTR_STRING_BUFSIZE - 1;
+constexpr size_t kMaxTextLine = 1023;  // one line of a drafting object's text
 
 // Reads and validates the part file at `file`; `file` names it in errors.
 // Components are listed (Instance objects) but not loaded: their `child` is

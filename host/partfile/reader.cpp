@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "api/codes.hpp"
+#include "model/drafting.hpp"
 #include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
 
@@ -243,6 +244,25 @@ class Reader {
       object = std::move(a);
     } else if (kind == "component") {
       object = component(e, p);
+    } else if (kind == "point") {
+      check_fields(e, p, common_fields({"coordinates"}));
+      auto point = std::make_unique<Point>();
+      point->at = vec3(required(e, "coordinates", p), p + "/coordinates");
+      object = std::move(point);
+    } else if (kind == "line") {
+      check_fields(e, p, common_fields({"start", "end"}));
+      auto line = std::make_unique<Line>();
+      line->start = vec3(required(e, "start", p), p + "/start");
+      line->end = vec3(required(e, "end", p), p + "/end");
+      object = std::move(line);
+    } else if (kind == "arc") {
+      object = arc(e, p);
+    } else if (kind == "drawing") {
+      object = drawing(e, p);
+    } else if (kind == "view") {
+      object = view(e, p);
+    } else if (kind == "drafting" || kind == "dimension") {
+      object = annotation(e, p, kind == "drafting" ? ZK_drafting_entity_type : ZK_dimension_type);
     } else {
       fail(p + "/kind", "unknown kind \"" + kind + "\"");
     }
@@ -252,8 +272,9 @@ class Reader {
   }
 
   static std::vector<const char *> common_fields(std::initializer_list<const char *> own) {
-    std::vector<const char *> all = {"id",    "kind", "name",       "handle", "status",    "layer",
-                                     "color", "font", "line_width", "blank",  "attributes"};
+    std::vector<const char *> all = {"id",          "kind",         "name", "handle",     "status",
+                                     "layer",       "color",        "font", "line_width", "blank",
+                                     "displayable", "transferable", "view", "attributes"};
     all.insert(all.end(), own.begin(), own.end());
     return all;
   }
@@ -290,7 +311,11 @@ class Reader {
       if (status < 0) fail(p + "/status", "unknown status \"" + s + "\"");
       o.status = status;
     }
-    if (kind == "body" || kind == "component") o.layer = 1;
+    static const char *const kOnLayers[] = {"body", "component", "point",    "line",
+                                            "arc",  "drafting",  "dimension"};
+    for (const char *layered : kOnLayers) {
+      if (kind == layered) o.layer = 1;
+    }
     if (const json *v = field(e, "layer")) o.layer = integer(*v, p + "/layer", 0, ZK_LAYER_MAX);
     if (const json *v = field(e, "color")) o.color = integer(*v, p + "/color", 0, INT32_MAX);
     if (const json *v = field(e, "font")) o.font = integer(*v, p + "/font", 0, INT32_MAX);
@@ -299,6 +324,132 @@ class Reader {
     }
     if (const json *v = field(e, "blank")) o.blank_status = boolean(*v, p + "/blank") ? 1 : 0;
     if (const json *v = field(e, "attributes")) o.attributes = attributes(*v, p + "/attributes");
+    if (const json *v = field(e, "displayable")) o.displayable = boolean(*v, p + "/displayable");
+    if (const json *v = field(e, "transferable")) {
+      o.transferable = boolean(*v, p + "/transferable");
+    }
+    if (const json *v = field(e, "view")) {
+      Object *raw = &o;
+      refer(*v, p + "/view", ZK_view_type,
+            [this, raw](Object *view) { part_->set_view(raw, view); });
+    }
+  }
+
+  std::unique_ptr<Object> arc(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"centre", "radius", "start_angle", "end_angle"}));
+    auto a = std::make_unique<Arc>();
+    a->centre = vec3(required(e, "centre", p), p + "/centre");
+    a->radius = number(required(e, "radius", p), p + "/radius");
+    if (a->radius <= 0) fail(p + "/radius", "radius must be positive");
+    if (const json *v = field(e, "start_angle")) a->start_angle = number(*v, p + "/start_angle");
+    if (const json *v = field(e, "end_angle")) a->end_angle = number(*v, p + "/end_angle");
+    return a;
+  }
+
+  std::unique_ptr<Object> drawing(const json &e, const std::string &p) {
+    check_fields(e, p, common_fields({"sheet_view", "views", "out_of_date", "updatable"}));
+    auto d = std::make_unique<Drawing>();
+    Drawing *raw = d.get();
+    if (const json *v = field(e, "sheet_view")) {
+      refer(*v, p + "/sheet_view", ZK_view_type,
+            [raw](Object *o) { raw->sheet_view = static_cast<View *>(o); });
+    }
+    if (const json *v = field(e, "views")) {
+      need_array(*v, p + "/views");
+      for (size_t i = 0; i < v->size(); ++i) {
+        refer((*v)[i], p + "/views/" + std::to_string(i), ZK_view_type,
+              [raw](Object *o) { raw->views.push_back(static_cast<View *>(o)); });
+      }
+    }
+    if (const json *v = field(e, "out_of_date")) d->out_of_date = boolean(*v, p + "/out_of_date");
+    if (const json *v = field(e, "updatable")) d->updatable = boolean(*v, p + "/updatable");
+    return d;
+  }
+
+  std::unique_ptr<Object> view(const json &e, const std::string &p) {
+    check_fields(e, p,
+                 common_fields({"view_type", "view_subtype", "reference_point", "anchor", "scale",
+                                "angle", "borders", "out_of_date", "notes"}));
+    auto w = std::make_unique<View>();
+    View *raw = w.get();
+    if (const json *v = field(e, "view_type")) {
+      w->view_type = integer(*v, p + "/view_type", INT32_MIN, INT32_MAX);
+    }
+    if (const json *v = field(e, "view_subtype")) {
+      w->view_subtype = integer(*v, p + "/view_subtype", INT32_MIN, INT32_MAX);
+    }
+    if (const json *v = field(e, "reference_point")) {
+      numbers(*v, p + "/reference_point", w->reference_point, 2);
+    }
+    if (const json *v = field(e, "anchor")) {
+      refer(*v, p + "/anchor", ZK_point_type,
+            [raw](Object *o) { raw->anchor = static_cast<Point *>(o); });
+    }
+    if (const json *v = field(e, "scale")) {
+      w->scale = number(*v, p + "/scale");
+      if (w->scale <= 0) fail(p + "/scale", "scale must be positive");
+    }
+    if (const json *v = field(e, "angle")) w->angle = number(*v, p + "/angle");
+    if (const json *v = field(e, "borders")) numbers(*v, p + "/borders", w->borders, 4);
+    if (const json *v = field(e, "out_of_date")) w->out_of_date = boolean(*v, p + "/out_of_date");
+    if (const json *v = field(e, "notes")) {
+      need_array(*v, p + "/notes");
+      for (size_t i = 0; i < v->size(); ++i) {
+        refer((*v)[i], p + "/notes/" + std::to_string(i), 0,
+              [raw](Object *o) { raw->notes.push_back(o); });
+      }
+    }
+    return w;
+  }
+
+  void numbers(const json &v, const std::string &p, double *out, size_t n) const {
+    if (!v.is_array() || v.size() != n) {
+      fail(p, "expected an array of " + std::to_string(n) + " numbers");
+    }
+    for (size_t i = 0; i < n; ++i) out[i] = number(v[i], p + "/" + std::to_string(i));
+  }
+
+  std::unique_ptr<Object> annotation(const json &e, const std::string &p, int type) {
+    check_fields(
+        e, p,
+        common_fields({"subtype", "origin", "associated", "texts", "retained", "sketch_value"}));
+    int subtype = 0;
+    if (const json *v = field(e, "subtype")) subtype = integer(*v, p + "/subtype", 0, INT32_MAX);
+    auto a = std::make_unique<Annotation>(type, subtype);
+    Annotation *raw = a.get();
+    if (const json *v = field(e, "origin")) a->origin = vec3(*v, p + "/origin");
+    if (const json *v = field(e, "associated")) {
+      need_array(*v, p + "/associated");
+      for (size_t i = 0; i < v->size(); ++i) {
+        refer((*v)[i], p + "/associated/" + std::to_string(i), 0,
+              [raw](Object *o) { raw->associated.push_back(o); });
+      }
+    }
+    if (const json *v = field(e, "texts")) {
+      need_array(*v, p + "/texts");
+      for (size_t i = 0; i < v->size(); ++i) {
+        a->texts.push_back(text_block((*v)[i], p + "/texts/" + std::to_string(i)));
+      }
+    }
+    if (const json *v = field(e, "retained")) a->retained = boolean(*v, p + "/retained");
+    if (const json *v = field(e, "sketch_value")) a->sketch_value = number(*v, p + "/sketch_value");
+    return a;
+  }
+
+  TextBlock text_block(const json &v, const std::string &p) const {
+    need_object(v, p);
+    check_fields(v, p, {"type", "font", "size", "angle", "lines"});
+    TextBlock t;
+    if (const json *x = field(v, "type")) t.type = integer(*x, p + "/type", INT32_MIN, INT32_MAX);
+    if (const json *x = field(v, "font")) t.font = integer(*x, p + "/font", 0, INT32_MAX);
+    if (const json *x = field(v, "size")) t.size = number(*x, p + "/size");
+    if (const json *x = field(v, "angle")) t.angle = number(*x, p + "/angle");
+    const json &lines = required(v, "lines", p);
+    need_array(lines, p + "/lines");
+    for (size_t i = 0; i < lines.size(); ++i) {
+      t.lines.push_back(text(lines[i], p + "/lines/" + std::to_string(i), kMaxTextLine));
+    }
+    return t;
   }
 
   std::unique_ptr<Object> expression(const json &e, const std::string &p) {

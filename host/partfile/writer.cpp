@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "api/codes.hpp"
+#include "model/drafting.hpp"
 #include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
 
@@ -107,10 +108,26 @@ const char *kind_of(const Object &o) {
       return "arrangement";
     case ZK_occ_instance_type:
       return "component";
+    case ZK_point_type:
+      return "point";
+    case ZK_line_type:
+      return "line";
+    case ZK_circle_type:
+      return "arc";
+    case ZK_drawing_type:
+      return "drawing";
+    case ZK_view_type:
+      return "view";
+    case ZK_drafting_entity_type:
+      return "drafting";
+    case ZK_dimension_type:
+      return "dimension";
     default:
       return "unknown";
   }
 }
+
+void drafting_fields(const Object &o, json &e);
 
 void kind_fields(const Object &o, json &e) {
   switch (o.type) {
@@ -172,6 +189,78 @@ void kind_fields(const Object &o, json &e) {
       break;
     }
     default:
+      drafting_fields(o, e);
+      break;
+  }
+}
+
+json ids(const std::vector<Object *> &objects) {
+  json result = json::array();
+  for (const Object *o : objects) result.push_back(u8(o->id));
+  return result;
+}
+
+// Curves, drawings, views and drafting objects.
+void drafting_fields(const Object &o, json &e) {
+  switch (o.type) {
+    case ZK_point_type:
+      e["coordinates"] = vec3(static_cast<const Point &>(o).at);
+      break;
+    case ZK_line_type:
+      e["start"] = vec3(static_cast<const Line &>(o).start);
+      e["end"] = vec3(static_cast<const Line &>(o).end);
+      break;
+    case ZK_circle_type: {
+      const auto &a = static_cast<const Arc &>(o);
+      e["centre"] = vec3(a.centre);
+      e["radius"] = a.radius;
+      e["start_angle"] = a.start_angle;
+      e["end_angle"] = a.end_angle;
+      break;
+    }
+    case ZK_drawing_type: {
+      const auto &d = static_cast<const Drawing &>(o);
+      if (d.sheet_view) e["sheet_view"] = u8(d.sheet_view->id);
+      e["views"] = ids(std::vector<Object *>(d.views.begin(), d.views.end()));
+      if (d.out_of_date) e["out_of_date"] = true;
+      if (!d.updatable) e["updatable"] = false;
+      break;
+    }
+    case ZK_view_type: {
+      const auto &v = static_cast<const View &>(o);
+      e["view_type"] = v.view_type;
+      e["view_subtype"] = v.view_subtype;
+      e["reference_point"] = json::array({v.reference_point[0], v.reference_point[1]});
+      if (v.anchor) e["anchor"] = u8(v.anchor->id);
+      e["scale"] = v.scale;
+      e["angle"] = v.angle;
+      e["borders"] = json::array({v.borders[0], v.borders[1], v.borders[2], v.borders[3]});
+      if (v.out_of_date) e["out_of_date"] = true;
+      if (!v.notes.empty()) e["notes"] = ids(v.notes);
+      break;
+    }
+    case ZK_drafting_entity_type:
+    case ZK_dimension_type: {
+      const auto &a = static_cast<const Annotation &>(o);
+      e["subtype"] = a.subtype;
+      e["origin"] = vec3(a.origin);
+      if (!a.associated.empty()) e["associated"] = ids(a.associated);
+      json texts = json::array();
+      for (const TextBlock &t : a.texts) {
+        json lines = json::array();
+        for (const std::string &line : t.lines) lines.push_back(u8(line));
+        texts.push_back({{"type", t.type},
+                         {"font", t.font},
+                         {"size", t.size},
+                         {"angle", t.angle},
+                         {"lines", std::move(lines)}});
+      }
+      if (!texts.empty()) e["texts"] = std::move(texts);
+      if (a.retained) e["retained"] = true;
+      if (a.sketch_value) e["sketch_value"] = *a.sketch_value;
+      break;
+    }
+    default:
       break;
   }
 }
@@ -190,6 +279,9 @@ json object(const Object &o) {
   if (o.font != 1) e["font"] = o.font;
   if (o.line_width != 0) e["line_width"] = o.line_width;
   if (o.blank_status != 0) e["blank"] = true;
+  if (!o.displayable) e["displayable"] = false;
+  if (!o.transferable) e["transferable"] = false;
+  if (o.view) e["view"] = u8(o.view->id);
   if (!o.attributes.empty()) e["attributes"] = attributes(o.attributes);
   kind_fields(o, e);
   return e;

@@ -235,6 +235,17 @@ void Store::add_dataset(const std::string &part_number, const std::string &revis
   q.bind(1, *rev).bind(2, file_type).bind(3, file_name).bind(4, part_file).step();
 }
 
+void Store::transaction(const std::function<void()> &work) {
+  impl_->exec("BEGIN");
+  try {
+    work();
+  } catch (...) {
+    impl_->exec("ROLLBACK");
+    throw;
+  }
+  impl_->exec("COMMIT");
+}
+
 bool Store::has_item(const std::string &part_number) const {
   return impl_->item_id(part_number).has_value();
 }

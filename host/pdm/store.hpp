@@ -42,6 +42,10 @@ class Store {
                    const std::string &file_type, const std::string &file_name,
                    const std::string &part_file);
 
+  // Runs `work` as one transaction: everything it adds stays, or, when it
+  // throws, nothing does (the exception is passed on).
+  void transaction(const std::function<void()> &work);
+
   // Queries, used by the VQMGR calls and by part opening.
   bool has_item(const std::string &part_number) const;
   // The newest revision of an item, nothing for an unknown item or none.

@@ -33,6 +33,8 @@ ZK_ASSEM_options_t default_load_options() {
 }
 
 Session::Session(const HostOptions &options) : options_(options) {
+  // The store first: a constructor that throws leaves nothing open.
+  if (!options_.pdm_store.empty()) pdm_ = pdm::Store::open(options_.pdm_store, false);
   if (!options_.syslog_file.empty()) {
     syslog_ = std::fopen(options_.syslog_file.c_str(), "a");
     if (!syslog_) {
@@ -40,7 +42,6 @@ Session::Session(const HostOptions &options) : options_(options) {
     }
     std::setvbuf(syslog_, nullptr, _IONBF, 0);
   }
-  if (!options_.pdm_store.empty()) pdm_ = pdm::Store::open(options_.pdm_store, false);
 }
 
 Session::~Session() {
@@ -137,6 +138,9 @@ OpenResult Session::open_part(const std::string &name) {
     parts_.push_back(std::move(part));
   }
   for (model::FailureSpec &f : tree.top->failures) f.seen = f.fired = 0;
+  // A detailed message belongs to the failure it came with; later failures
+  // of the same code get the table text.
+  details_.clear();
   work_ = display_ = tree.top;
   return OpenResult{kOk, tree.top, tree.failed_parts};
 }

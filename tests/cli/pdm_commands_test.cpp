@@ -74,4 +74,17 @@ TEST_F(StoreDescription, NamesTheJsonPathOfABadEntryAndAddsNothing) {
   }
 }
 
+TEST_F(StoreDescription, ADuplicateUndoesTheWholeDescription) {
+  store_->add_item("4712", "");
+  json description = json::parse(R"({
+    "items": [
+      {"part_number": "4711", "revisions": [{"revision": "A", "datasets": [{"part_file": "a.prt"}]}]},
+      {"part_number": "4712", "revisions": []}]})");
+  EXPECT_THROW(cli::load_description(*store_, description, dir_, dir_ / "store"),
+               std::runtime_error);
+  EXPECT_FALSE(store_->has_item("4711"));
+  EXPECT_TRUE(store_->datasets().empty());
+  EXPECT_TRUE(store_->has_item("4712"));
+}
+
 }  // namespace

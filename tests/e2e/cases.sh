@@ -2,14 +2,14 @@
 # working directory holding parts/ (the samples), bad/ (broken part files),
 # bin/ (first on PATH) and out/ (everything compared with golden files).
 
-# Interactive runs on the native samples: report and system log.
-case_interactive_bracket() {
-  VETR_outdir=out run_orvel bracket interactive parts/bracket.prt --syslog out/syslog.txt
-}
-
-case_interactive_assembly() {
-  VETR_outdir=out run_orvel assembly interactive parts/bracket_assembly.prt \
-    --syslog out/syslog.txt
+# Interactive runs on every native sample: report, system log, output and
+# status of each.
+case_interactive_samples() {
+  local part name
+  for part in parts/*.prt; do
+    name=$(basename "$part" .prt)
+    VETR_outdir=out run_orvel "$name" interactive "$part" --syslog "out/$name.syslog"
+  done
 }
 
 # Every character that sanitising replaces becomes "_" in the report's name;
@@ -31,7 +31,7 @@ case_interactive_pdm() {
   build_store
   VETR_outdir=out run_orvel master interactive @DB/4711/B --pdm store/store.db \
     --syslog out/master.syslog
-  VETR_outdir=out run_orvel dataset interactive "@DB/4711/B/specification/sheet 1" \
+  VETR_outdir=out run_orvel dataset interactive "@DB/4711/B/datasheet/sheet 1" \
     --pdm store/store.db --syslog out/dataset.syslog
 }
 
@@ -60,32 +60,35 @@ case_post_command_metacharacters() {
 }
 
 # A batch run echoes action and detail option in the report's frame and
-# writes the result file.
+# writes the result file; the host's release text and assembly load options
+# given on the command line show in the frame too.
 case_batch_single_part() {
   run_orvel batch batch --single-part parts/bracket.prt --outdir out \
     --result-file out/result.txt --action "ModelGetData,DrawingGetData" --detail-option 70,1 \
-    --verbose 1 --syslog out/syslog.txt
+    --verbose 1 --syslog out/syslog.txt --release V10.1.2 --load-options 1 --search-dir parts \
+    --load-option failure_action=1 --load-option load-latest=1 --emphasize-color 186
 }
 
 # A job file with a part list: a good part, a missing one (a -1001 record)
-# and one whose name is sanitised.
+# and one whose name is sanitised. The command line's --outdir overrides the
+# job file's.
 case_batch_job_list() {
   printf '%s\n' parts/bracket.prt parts/missing.prt "parts/flange #2; rev=A.prt" >parts.txt
   cat >job.txt <<'JOB'
 # list run
 part-list   = parts.txt
 result_file = out/result.txt
-outdir      = out
+outdir      = "not here"
 action      = AssemblyGetData
 JOB
-  run_orvel batch batch --job job.txt --syslog out/syslog.txt
+  run_orvel batch batch --job job.txt --outdir out --syslog out/syslog.txt
 }
 
 # PDM mode in batch: encoded names with either delimiter, a bare part number
 # (its configured revision), an unknown number and a dataset.
 case_batch_pdm_list() {
   build_store
-  printf '%s\n' @DB/4711/A "@DB/4711/B/specification/sheet 1" "47 11" 9999 @db@4711@A >parts.txt
+  printf '%s\n' @DB/4711/A "@DB/4711/B/datasheet/sheet 1" "47 11" 9999 @db@4711@A >parts.txt
   run_orvel batch batch --pdm store/store.db --part-list parts.txt --outdir out \
     --result-file out/result.txt --action ModelGetData --syslog out/syslog.txt
 }
@@ -107,7 +110,11 @@ case_command_line_errors() {
   printf 'outdir = out\nno_such_field = 1\n' >job.txt
   run_orvel bad_job batch --job job.txt
   run_orvel no_plugin batch --plugin lib/missing.so --single-part parts/bracket.prt
+  cp "$build/lib/liborvel.so" not-a-plugin.so
+  run_orvel no_entry interactive parts/bracket.prt --plugin ./not-a-plugin.so
   run_orvel bad_number batch --verbose yes
+  run_orvel not_a_store interactive parts/bracket.prt --pdm parts/bracket.prt
+  run_orvel no_syslog batch --single-part parts/bracket.prt --syslog no/such/dir/log.txt
 }
 
 # Result records of parts whose host calls fail: the first failure gives the
@@ -117,4 +124,38 @@ case_result_records() {
   printf '%s\n' bad/failing_history.prt bad/failing_negative.prt parts/bracket.prt >parts.txt
   run_orvel batch batch --part-list parts.txt --outdir out --result-file out/result.txt \
     --action ModelGetData --syslog out/syslog.txt
+}
+
+# Building a store by hand: the revision added last is the configured one;
+# duplicates, unknown owners and an existing store file are refused.
+case_pdm_commands() {
+  local s=store/hand.db
+  mkdir -p store
+  run_orvel create pdm create "$s"
+  run_orvel create_again pdm create "$s"
+  run_orvel item pdm add-item "$s" 0815 "Cover plate"
+  run_orvel item_again pdm add-item "$s" 0815
+  run_orvel rev_a pdm add-revision "$s" 0815 A
+  run_orvel rev_b pdm add-revision "$s" 0815 B
+  run_orvel rev_unknown pdm add-revision "$s" 9999 A
+  run_orvel master_b pdm add-dataset "$s" 0815 B parts/bracket.prt
+  run_orvel sheet_b pdm add-dataset "$s" 0815 B "parts/flange #2; rev=A.prt" --type drawing \
+    --name "sheet 1"
+  run_orvel dataset_unknown pdm add-dataset "$s" 0815 C parts/bracket.prt
+  run_orvel list pdm list "$s"
+  printf '%s\n' 0815 "@DB@0815@B@drawing@sheet 1" >parts.txt
+  run_orvel batch batch --pdm "$s" --part-list parts.txt --outdir out --result-file out/result.txt \
+    --action none --syslog out/syslog.txt
+}
+
+# A PDM mode query that fails is reported on the console and in the log and
+# counts as "not in PDM mode": the report is named from the native file name
+# although a store is open. Beside it, the same part without the failure is
+# named from the (empty) decoded fields.
+case_pdm_query_failure() {
+  build_store
+  VETR_outdir=out run_orvel failing interactive bad/failing_pdm_query.prt --pdm store/store.db \
+    --syslog out/failing.syslog
+  VETR_outdir=out run_orvel plain interactive parts/bracket.prt --pdm store/store.db \
+    --syslog out/plain.syslog
 }

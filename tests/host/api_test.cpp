@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "api/codes.hpp"
 #include "orvel/zk.h"
@@ -141,6 +142,10 @@ TEST_F(Api, CutALongLoadMessageAtItsBuffer) {
   EXPECT_EQ(message[ZK_FAIL_MESSAGE_BUFSIZE], 'X');
   EXPECT_GT(last_failure_detail().size(), size_t{ZK_FAIL_MESSAGE_BUFSIZE});
   EXPECT_EQ(ZK_ASSEM_ask_work_part(), part_) << "a failed open leaves the work part alone";
+  part("other.prt", "{}");
+  open("other.prt");
+  ASSERT_EQ(ZK_get_fail_message(kPartFileMissing, message), 0);
+  EXPECT_STREQ(message, code_message(kPartFileMissing)) << "the detail went with its failure";
 }
 
 TEST_F(Api, HandOutHistoryListsAndRefuseToReleaseThemTwice) {
@@ -358,6 +363,16 @@ TEST_F(Api, CycleEveryObjectOfALargePartQuickly) {
   EXPECT_EQ(typed, kObjects);
   EXPECT_EQ(layered, kObjects);
   EXPECT_LT(seconds, 1.0) << "a step that searched for its place would take minutes";
+}
+
+TEST_F(Api, KeepTheSessionWhenANewOneCannotBeSetUp) {
+  HostOptions options;
+  options.syslog_file = (dir_ / "missing" / "syslog.txt").string();
+  EXPECT_THROW(configure_host(options), std::runtime_error);
+  options = HostOptions{};
+  options.pdm_store = (dir_ / "missing.db").string();
+  EXPECT_THROW(configure_host(options), std::runtime_error);
+  EXPECT_EQ(ZK_ASSEM_ask_work_part(), part_);
 }
 
 TEST_F(Api, ProvideTheSessionServices) {

@@ -210,6 +210,20 @@ TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
   EXPECT_EQ(status, 2);
 }
 
+TEST_F(Assemblies, SetTheDensityOfAnOccurrenceOnItsPrototype) {
+  std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
+  tag_t prototype = ZK_ASSEM_ask_prototype_of_occ(bodies[3]);
+  ASSERT_EQ(ZK_MODL_set_body_density(bodies[3], 3, 4.5), 0);
+  double density = 0;
+  ASSERT_EQ(ZK_MODL_ask_body_density(prototype, 3, &density), 0);
+  EXPECT_EQ(density, 4.5);
+  // The same leaf body seen through the other component shows it too.
+  ASSERT_EQ(ZK_MODL_ask_body_density(bodies[1], 3, &density), 0);
+  EXPECT_EQ(density, 4.5);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[1]), "#/c1/s1:lb1");
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[3]), "#/c2:lb1");
+}
+
 TEST_F(Assemblies, AnswerArrangementsPerPart) {
   tag_t active = 1;
   ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(top_, &active), 0);
@@ -364,15 +378,16 @@ TEST_F(LoadFailures, KeepAMissingComponentWhenToldNotToAbort) {
   part("top.prt", R"({"objects": [
     {"id": "c1", "kind": "component", "part": "gone.prt"},
     {"id": "c2", "kind": "component", "part": "bad.prt"},
-    {"id": "c3", "kind": "component", "part": "ok.prt"}]})");
+    {"id": "c3", "kind": "component", "part": "ok.prt"},
+    {"id": "c4", "kind": "component", "part": "./gone.prt"}]})");
   part("bad.prt", "not json");
   part("ok.prt", R"({"objects": [{"id": "b", "kind": "body",
     "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}}]})");
   int failed = 0;
   tag_t top = open("top.prt", &failed);
-  EXPECT_EQ(failed, 2);
+  EXPECT_EQ(failed, 2) << "gone.prt counts once for both its components";
   std::vector<tag_t> components = cycle(top, ZK_component_type);
-  ASSERT_EQ(components.size(), 3u);
+  ASSERT_EQ(components.size(), 4u);
   EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(components[0]), NULL_TAG);
   char file[ZK_COMPONENT_FILE_BUFSIZE], refset[ZK_REFSET_NAME_BUFSIZE],
       instance[ZK_INSTANCE_NAME_BUFSIZE];

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "api/codes.hpp"
+#include "model/drafting.hpp"
 #include "orvel/zk.h"
 #include "test_support.hpp"
 
@@ -48,7 +49,22 @@ const char kRichPart[] = R"json({
     {"id": "b4", "kind": "body", "shape": {"type": "sphere", "centre": [0,0,0], "radius": 1}},
     {"id": "r1", "kind": "reference_set", "name": "MODEL", "members": ["b1", "b3"]},
     {"id": "a1", "kind": "arrangement", "name": "Default", "active": true},
-    {"id": "a2", "kind": "arrangement", "name": "Open"}
+    {"id": "a2", "kind": "arrangement", "name": "Open"},
+    {"id": "pt", "kind": "point", "coordinates": [1, 2, 3]},
+    {"id": "ln", "kind": "line", "start": [0, 0, 0], "end": [1, 1, 0], "view": "v1"},
+    {"id": "ar", "kind": "arc", "centre": [0, 0, 0], "radius": 2, "start_angle": 0,
+     "end_angle": 90, "layer": 250},
+    {"id": "v1", "kind": "view", "name": "TOP@1", "view_type": 1, "view_subtype": 2,
+     "reference_point": [100, 50], "anchor": "pt", "scale": 0.5, "angle": 90,
+     "borders": [0, 0, 200, 100], "out_of_date": true, "notes": ["n1"]},
+    {"id": "sheet", "kind": "view", "name": "SHEET1"},
+    {"id": "d1", "kind": "drawing", "name": "SHEET1", "sheet_view": "sheet", "views": ["v1"],
+     "out_of_date": true, "updatable": false},
+    {"id": "n1", "kind": "drafting", "subtype": 1, "view": "v1", "origin": [10, 20, 0],
+     "associated": ["ln", "pt"], "retained": true, "displayable": false,
+     "texts": [{"type": 1, "font": 2, "size": 3.5, "angle": 0, "lines": ["A & B", "90°"]}]},
+    {"id": "dm", "kind": "dimension", "subtype": 2, "view": "sheet", "sketch_value": 12.5,
+     "transferable": false}
   ],
   "failures": [
     {"call": "ZK_MODL_ask_body_feats", "code": 1004, "skip": 1, "times": 2, "object": "b1"}
@@ -134,6 +150,12 @@ std::vector<BadPart> bad_parts() {
        kPartFileInvalid, "/objects/0/orientation", ""},
       {"beyond_iso_8859_1", R"({"description": "5 \u20ac"})", kPartFileInvalid, "/description",
        "beyond ISO-8859-1"},
+      {"view_that_is_not_a_view",
+       R"({"objects": [{"id": "m", "kind": "material"},
+                       {"id": "p", "kind": "point", "coordinates": [0,0,0], "view": "m"}]})",
+       kPartFileInvalid, "/objects/1/view", "not of the expected kind"},
+      {"drawing_view_missing", R"({"objects": [{"id": "d", "kind": "drawing", "views": ["v"]}]})",
+       kPartFileInvalid, "/objects/0/views/0", "unknown reference \"v\""},
       {"failure_with_code_zero", R"({"failures": [{"call": "ZK_PART_ask_units", "code": 0}]})",
        kPartFileInvalid, "/failures/0/code", "code 0"},
   };
@@ -244,6 +266,22 @@ TEST_F(PartFiles, SurviveLoadSaveLoadUnchanged) {
       EXPECT_EQ(written["objects"][i][key], value) << "object " << i << " field " << key;
     }
   }
+}
+
+TEST_F(PartFiles, ListTheObjectsThatDependOnEachView) {
+  auto part = partfile::parse_part(kRichPart, "rich.prt");
+  auto ids = [](const model::Object *view) {
+    std::vector<std::string> result;
+    const model::ObjectList &list = static_cast<const model::View *>(view)->dependents;
+    for (const model::Object *o = list.first(); o; o = list.next(o)) result.push_back(o->id);
+    return result;
+  };
+  EXPECT_EQ(ids(part->find_by_id("v1")), (std::vector<std::string>{"ln", "n1"}));
+  EXPECT_EQ(ids(part->find_by_id("sheet")), (std::vector<std::string>{"dm"}));
+  const auto *note = static_cast<const model::Annotation *>(part->find_by_id("n1"));
+  EXPECT_EQ(note->type, ZK_drafting_entity_type);
+  EXPECT_EQ(note->texts.at(0).lines.at(1), "90\xB0");
+  EXPECT_EQ(part->on_layer(250).first(), part->find_by_id("ar"));
 }
 
 TEST_F(PartFiles, SaveTheWorkPartAtomicallyWithItsChanges) {

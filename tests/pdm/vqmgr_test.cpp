@@ -68,7 +68,7 @@ TEST_F(Vqmgr, EncodedNamesRoundTripThroughTheCalls) {
   };
   for (const Case &c :
        {Case{"4711", "A", "", "", "@DB/4711/A"},
-        Case{"4711", "B", "specification", "sheet 1", "@DB/4711/B/specification/sheet 1"}}) {
+        Case{"4711", "B", "datasheet", "sheet 1", "@DB/4711/B/datasheet/sheet 1"}}) {
     char encoded[ZK_VQMGR_ENCODED_BUFSIZE];
     ASSERT_EQ(ZK_VQMGR_encode_part_filename(c.number, c.revision, c.type, c.name, encoded), 0);
     EXPECT_STREQ(encoded, c.encoded);

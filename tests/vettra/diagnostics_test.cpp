@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iostream>
 #include <regex>
 #include <string>
 
@@ -141,6 +143,17 @@ TEST_F(Diagnostics, TheSelectableChannelFollowsLogChannel) {
   testing::internal::CaptureStderr();
   log_to_channel("to the log");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "to the log\n");
+
+  vettra_run_config.log_channel = 0;
+  testing::internal::CaptureStdout();
+  log_to_channel("listing %d", 1);
+  log_to_channel("listing %d", 2);
+  std::cout.flush();
+  fflush(stdout);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "listing 1\nlisting 2\n");
+  logical open = 0;
+  ZK_UI_is_listing_window_open(&open);
+  EXPECT_TRUE(open);
 
   vettra_run_config.log_channel = 7;
   testing::internal::CaptureStderr();
