@@ -214,12 +214,7 @@ int ZK_ASSEM_ask_mc_data_of_compnt(tag_t component_tag, logical *mated, ZK_ASSEM
   const std::optional<model::Mating> &m = occ->instance->mating;
   if (!m) return kOk;
   *mated = 1;
-  mc->mated_object = NULL_TAG;
-  if (m->mated && occ->parent) {
-    for (model::ComponentOcc *sibling : occ->parent->children) {
-      if (sibling->instance == m->mated) mc->mated_object = sibling->tag;
-    }
-  }
+  mc->mated_object = occ->mated ? occ->mated->tag : NULL_TAG;
   copy_out(mc->name, ZK_OBJ_NAME_BUFSIZE, m->name);
   mc->num_constraints = m->constraints;
   mc->suppressed = m->suppressed ? 1 : 0;

@@ -117,7 +117,11 @@ int ZK_ATTR_read_value(tag_t object, const char *title, int type, ZK_ATTR_value_
     fill(a.value, value, value->value.string, ZK_ATTR_STRING_BUFSIZE);
     return kOk;
   }
-  return titled ? kAttributeType : kNoSuchAttribute;
+  if (titled) return kAttributeType;
+  // An object without the attribute is an ordinary case, not a failure: the
+  // value comes back with no type and the caller's buffer is left as it was.
+  value->type = 0;
+  return kOk;
 }
 
 }  // extern "C"

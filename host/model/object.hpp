@@ -157,6 +157,7 @@ struct ComponentOcc : Object {
   Part *shown = nullptr;                        // the prototype part
   geom::Transform to_owner = geom::identity();  // from the shown part into the owner
   bool suppressed = false;                      // this or an enclosing component is suppressed
+  ComponentOcc *mated = nullptr;                // the sibling its mating condition names, if shown
   std::vector<ComponentOcc *> children;
 };
 

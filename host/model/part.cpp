@@ -1,6 +1,7 @@
 // Part: object ownership, ordered lists and the occurrence tree.
 #include "model/part.hpp"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "model/drafting.hpp"
@@ -109,6 +110,7 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transf
   if (parent->instance) filter = shown_members(*parent->instance);
   auto visible = [&](const Object *o) { return !filter || filter->count(o) != 0; };
 
+  std::unordered_map<const Instance *, ComponentOcc *> by_instance;
   const ObjectList *instances = shown.of_type(ZK_occ_instance_type);
   for (Object *o = instances ? instances->first() : nullptr; o; o = instances->next(o)) {
     auto *instance = static_cast<Instance *>(o);
@@ -124,6 +126,7 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transf
     occ->handle = path + "/" + instance->handle;
     ComponentOcc *raw = add(std::move(occ));
     parent->children.push_back(raw);
+    by_instance[instance] = raw;
     if (parent == root_) level_one_.emplace(instance, raw);
     if (raw->suppressed || !raw->shown) continue;
 
@@ -144,6 +147,16 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transf
       add(std::move(body));
     }
     add_occurrences(raw, *raw->shown, raw->to_owner, raw->suppressed, raw->handle);
+  }
+
+  // A mating condition names another component of the same part, so its
+  // occurrence is a sibling; it may come later in the part, hence the second
+  // pass. A partner the reference set leaves out stays unlinked.
+  for (ComponentOcc *child : parent->children) {
+    const std::optional<Mating> &mating = child->instance->mating;
+    if (!mating || !mating->mated) continue;
+    auto partner = by_instance.find(mating->mated);
+    if (partner != by_instance.end()) child->mated = partner->second;
   }
 }
 

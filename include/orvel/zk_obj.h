@@ -70,8 +70,10 @@ int ZK_ATTR_cycle(tag_t object, int *index, int type, char title[ZK_ATTR_TITLE_B
 int ZK_ATTR_find_attribute(tag_t object, int type, const char *title, int *found_type);
 
 /* Reads the attribute `title` of `type` into `value`. For ZK_ATTR_string the
- * text is written into value->value.string. Fails when there is no such
- * attribute of that type. */
+ * text is written into value->value.string. An object without an attribute
+ * of that title is no failure: the call returns 0, sets value->type to 0 and
+ * leaves the string buffer untouched. It fails when the attribute exists
+ * with another type. */
 int ZK_ATTR_read_value(tag_t object, const char *title, int type, ZK_ATTR_value_t *value);
 
 #ifdef __cplusplus

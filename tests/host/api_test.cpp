@@ -237,7 +237,25 @@ TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
   ASSERT_EQ(ZK_ATTR_read_value(part_, "MATERIAL", ZK_ATTR_string, &value), 0);
   EXPECT_STREQ(text, "Steel & <more>");
   EXPECT_EQ(ZK_ATTR_read_value(part_, "COUNT", ZK_ATTR_string, &value), kAttributeType);
-  EXPECT_EQ(ZK_ATTR_read_value(part_, "NONE", ZK_ATTR_string, &value), kNoSuchAttribute);
+
+  // A missing attribute is an answer, not a failure: no type, and the text
+  // the caller left in its buffer stays as it was.
+  std::strcpy(text, "kept");
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  EXPECT_EQ(ZK_ATTR_read_value(part_, "NONE", ZK_ATTR_string, &value), 0);
+  EXPECT_EQ(value.type, 0);
+  EXPECT_EQ(value.value.string, text);
+  EXPECT_STREQ(text, "kept");
+  value.type = ZK_ATTR_integer;
+  value.value.integer = 17;
+  EXPECT_EQ(ZK_ATTR_read_value(part_, "NONE", ZK_ATTR_integer, &value), 0);
+  EXPECT_EQ(value.type, 0);
+  EXPECT_EQ(value.value.integer, 17);
+  // Real failures still fail.
+  EXPECT_EQ(ZK_ATTR_read_value(part_, "MATERIAL", ZK_ATTR_integer, &value), kAttributeType);
+  EXPECT_EQ(ZK_ATTR_read_value(NULL_TAG, "MATERIAL", ZK_ATTR_string, &value), kInvalidTag);
+  EXPECT_EQ(ZK_ATTR_read_value(part_, nullptr, ZK_ATTR_string, &value), kInvalidArgument);
 }
 
 TEST_F(Api, AnswerPartDataBodiesFeaturesAndExpressions) {

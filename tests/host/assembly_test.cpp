@@ -3,6 +3,8 @@
 // mating conditions and injected failures.
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "api/codes.hpp"
 #include "orvel/zk.h"
@@ -208,6 +210,45 @@ TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
   mc.mated_object = NULL_TAG;
   ASSERT_EQ(ZK_ASSEM_check_mc_structure(&mc, &status, &errors), 0);
   EXPECT_EQ(status, 2);
+}
+
+// A mating condition may name a component that comes later in its part; a
+// part used twice mates each occurrence with the sibling under the same
+// parent; a partner left out by the reference set is no partner.
+TEST_F(Assemblies, MateEachOccurrenceWithItsOwnSibling) {
+  part("asm/pair.prt", R"json({"objects": [
+    {"id": "m1", "kind": "component", "part": "leaf.prt", "instance_name": "FIRST",
+     "mating": {"name": "FORWARD", "mated": "m2", "constraints": 1}},
+    {"id": "m2", "kind": "component", "part": "leaf.prt", "instance_name": "SECOND"},
+    {"id": "only", "kind": "reference_set", "name": "ONLY_FIRST", "members": ["m1"]}]})json");
+  part("asm/twin.prt", R"json({"objects": [
+    {"id": "t1", "kind": "component", "part": "pair.prt", "instance_name": "LEFT"},
+    {"id": "t2", "kind": "component", "part": "pair.prt", "instance_name": "RIGHT"},
+    {"id": "t3", "kind": "component", "part": "pair.prt", "instance_name": "PART",
+     "reference_set": "ONLY_FIRST"}]})json");
+  tag_t twin = open("asm/twin.prt");
+  std::map<std::string, tag_t> by_handle;
+  for (tag_t c : cycle(twin, ZK_component_type)) by_handle[ZK_TAG_ask_handle_of_tag(c)] = c;
+  ASSERT_EQ(by_handle.size(), 8u) << "three pairs, one showing only its first component";
+
+  struct Expected {
+    const char *component;
+    const char *partner;  // empty: mated, but the partner is not shown
+  };
+  for (const Expected &e :
+       {Expected{"#/t1/m1", "#/t1/m2"}, Expected{"#/t2/m1", "#/t2/m2"}, Expected{"#/t3/m1", ""}}) {
+    SCOPED_TRACE(e.component);
+    ASSERT_EQ(by_handle.count(e.component), 1u);
+    ZK_ASSEM_mc_t mc;
+    ASSERT_EQ(ZK_ASSEM_init_mc(&mc), 0);
+    logical mated = 0;
+    ASSERT_EQ(ZK_ASSEM_ask_mc_data_of_compnt(by_handle[e.component], &mated, &mc), 0);
+    EXPECT_EQ(mated, 1);
+    EXPECT_STREQ(mc.name, "FORWARD");
+    tag_t partner = *e.partner ? by_handle[e.partner] : NULL_TAG;
+    EXPECT_EQ(mc.mated_object, partner);
+  }
+  EXPECT_EQ(by_handle.count("#/t3/m2"), 0u);
 }
 
 TEST_F(Assemblies, SetTheDensityOfAnOccurrenceOnItsPrototype) {

@@ -134,14 +134,40 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"attribute_read", kTestAssembly, "ZK_ATTR_read_value", 0, 1059}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(FailureSites, MissingComponentAttributeIsRecordedAtItsRead) {
+// A component attribute read as text that holds another type is a failure of
+// the part itself, recorded at the read; components that simply lack the
+// attribute are not.
+TEST(FailureSites, ComponentAttributeOfAnotherTypeIsRecordedAtItsRead) {
+  const int kAttributeTypeCode = 1012;
   std::string dir = copy_examples(scratch_dir("natural_attribute"));
+  json part = read_json(dir + "/drive_unit.prt");
+  bool changed = false;
+  for (json &object : part["objects"]) {
+    if (object["id"] != "housing_inst") continue;
+    for (json &attribute : object["attributes"]) {
+      if (attribute["title"] != "VQ GEOMETRY") continue;
+      attribute["type"] = "integer";
+      attribute["value"] = 3;
+      changed = true;
+    }
+  }
+  ASSERT_TRUE(changed) << "drive_unit.prt no longer has the housing's VQ GEOMETRY";
+  write_file(dir, "drive_unit.prt", part.dump(2));
   CheckOutput out = run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}, ""});
   ASSERT_EQ(out.result.size(), 4u);
-  EXPECT_NE(out.result[1], "0");
+  EXPECT_EQ(out.result[1], std::to_string(kAttributeTypeCode));
   const std::string &message = out.result[2];
   EXPECT_EQ(message.substr(message.size() - std::min<size_t>(message.size(), 7)), " [1059]")
       << message;
+  EXPECT_TRUE(has_line(out.report, "          <VQ_Geometry></VQ_Geometry>"));
+}
+
+TEST(FailureSites, ComponentsWithoutReadAttributesPassTheCheck) {
+  std::string dir = copy_examples(scratch_dir("absent_attribute"));
+  CheckOutput out = run_check({dir + "/drive_unit.prt", "AssemblyGetData", {}, {}, ""});
+  ASSERT_EQ(out.result.size(), 4u);
+  EXPECT_EQ(out.result[1], "0") << out.result[2];
+  EXPECT_EQ(out.result[2], "OK");
 }
 
 TEST(FailureSites, UnreadableHistoryEntryKeepsItsPlace) {
