@@ -126,20 +126,26 @@ static void write_normalised_mass(const char *path, const mass_list *list) {
 
 /* ---- mass blocks ---- */
 
+/* The body after `body` in the work part's cycle of solid objects (0 starts
+ * it): the next object of type 70 and subtype 0, 0 at the end. Faces and
+ * edges share the type and are passed over. */
+static tag_t next_body(tag_t body) {
+  for (;;) {
+    ZK_OBJ_cycle_objs_in_part(ZK_ASSEM_ask_work_part(), ZK_solid_type, &body);
+    if (body == NULL_TAG) return NULL_TAG;
+    int type = 0;
+    int subtype = -1;
+    ZK_OBJ_ask_type_and_subtype(body, &type, &subtype);
+    if (type == ZK_solid_type && subtype == ZK_solid_body_subtype) return body;
+  }
+}
+
 int write_entire_part_mass(const char *path) {
   bool normalised = normalised_mass_wanted();
   mass_list list = {{}, 0};
   int sheets = 0;
   int unknown = 0;
-  tag_t body = NULL_TAG;
-
-  do {
-    ZK_OBJ_cycle_objs_in_part(ZK_ASSEM_ask_work_part(), ZK_solid_type, &body);
-    if (body == NULL_TAG) break;
-    int type = 0;
-    int subtype = -1;
-    ZK_OBJ_ask_type_and_subtype(body, &type, &subtype);
-    if (type != ZK_solid_type || subtype != ZK_solid_body_subtype) continue;
+  for (tag_t body = next_body(NULL_TAG); body != NULL_TAG; body = next_body(body)) {
     int body_type = 0;
     ZK_MODL_ask_body_type(body, &body_type);
     if (body_type == ZK_MODL_SHEET_BODY) {
@@ -149,7 +155,7 @@ int write_entire_part_mass(const char *path) {
     } else {
       add_body(body, &list, LINE_PART_BODY_FEATURES);
     }
-  } while (body != NULL_TAG);
+  }
 
   if (!list.bodies.empty()) {
     double result[ZK_MODL_MASS_PROPS_N] = {0};
@@ -299,16 +305,9 @@ static void write_body(const char *path, tag_t body) {
 }
 
 int write_bodies(const char *path) {
-  tag_t body = NULL_TAG;
-  do {
-    ZK_OBJ_cycle_objs_in_part(ZK_ASSEM_ask_work_part(), ZK_solid_type, &body);
-    if (body == NULL_TAG) break;
-    int type = 0;
-    int subtype = -1;
-    ZK_OBJ_ask_type_and_subtype(body, &type, &subtype);
-    if (subtype != ZK_solid_body_subtype || ZK_ASSEM_is_occurrence(body)) continue;
-    write_body(path, body);
-  } while (body != NULL_TAG);
+  for (tag_t body = next_body(NULL_TAG); body != NULL_TAG; body = next_body(body)) {
+    if (!ZK_ASSEM_is_occurrence(body)) write_body(path, body);
+  }
   return 0;
 }
 

@@ -3,16 +3,16 @@
 #ifndef VETTRA_WRITER_H
 #define VETTRA_WRITER_H
 
-#define LINE_SIZE 1024   /* a formatted line or element value */
-#define ESCAPE_SIZE 516  /* the escape work text */
+#define LINE_SIZE 1024  /* a formatted line or element value */
+#define ESCAPE_SIZE 516 /* the escape work text */
 
 /* Appends text and "\n"; 0, or -1 when the file cannot be opened. */
 int write_line(const char *path, const char *text);
 /* Formats a line (cut at LINE_SIZE - 1 characters) and appends it; always 0. */
 int write_fmt(const char *path, const char *format, ...) __attribute__((format(printf, 2, 3)));
 /* indent + "<name>" + escaped value + "</name>"; always 0. */
-int write_element(const char *path, const char *indent, const char *name, const char *format,
-                  ...) __attribute__((format(printf, 4, 5)));
+int write_element(const char *path, const char *indent, const char *name, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
 /* Escapes text in place; `size` is the capacity of text's buffer. */
 int xml_escape(char *text, unsigned long size);
 
