@@ -53,43 +53,41 @@ static void write_console(const char *text) {
   }
 }
 
+/* Formats a channel's arguments into the shared output buffer, cut at its
+ * capacity. A macro, since the arguments are the calling function's own. */
+#define FORMAT_OUTPUT(format)                                         \
+  do {                                                                \
+    va_list args;                                                     \
+    va_start(args, format);                                           \
+    vformat_text(output_buffer, sizeof(output_buffer), format, args); \
+    va_end(args);                                                     \
+  } while (0)
+
 static int syslog_from_buffer(void) {
   if (syslog_prefix_armed) ZK_print_syslog(syslog_prefix, 0);
   return ZK_print_syslog(output_buffer, 0);
 }
 
 int log_syslog(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  vformat_text(output_buffer, sizeof(output_buffer), format, args);
-  va_end(args);
+  FORMAT_OUTPUT(format);
   return syslog_from_buffer();
 }
 
 int log_syslog_gated(const char *format, ...) {
   if (gated_off()) return 0;
-  va_list args;
-  va_start(args, format);
-  vformat_text(output_buffer, sizeof(output_buffer), format, args);
-  va_end(args);
+  FORMAT_OUTPUT(format);
   return syslog_from_buffer();
 }
 
 int log_console(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  vformat_text(output_buffer, sizeof(output_buffer), format, args);
-  va_end(args);
+  FORMAT_OUTPUT(format);
   write_console(output_buffer);
   return 0;
 }
 
 int log_console_gated(const char *format, ...) {
   if (gated_off()) return 0;
-  va_list args;
-  va_start(args, format);
-  vformat_text(output_buffer, sizeof(output_buffer), format, args);
-  va_end(args);
+  FORMAT_OUTPUT(format);
   write_console(output_buffer);
   return 0;
 }
@@ -103,10 +101,7 @@ static void write_listing_window(const char *text) {
 
 int log_to_channel(const char *format, ...) {
   if (gated_off()) return 0;
-  va_list args;
-  va_start(args, format);
-  vformat_text(output_buffer, sizeof(output_buffer), format, args);
-  va_end(args);
+  FORMAT_OUTPUT(format);
   append_text(output_buffer, sizeof(output_buffer), "\n");
   switch (vettra_run_config.log_channel) {
     case CHANNEL_LISTING_WINDOW:
