@@ -52,15 +52,21 @@ tag_t open_part(const std::string &name) {
   return part;
 }
 
+// Sets the host session up; on failure writes the reason to standard error.
+bool configure_or_report(const HostArgs &host) {
+  try {
+    configure(host);
+    return true;
+  } catch (const std::exception &e) {
+    std::cerr << "orvel: " << e.what() << '\n';
+    return false;
+  }
+}
+
 }  // namespace
 
 int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
-  try {
-    configure(host);
-  } catch (const std::exception &e) {
-    std::cerr << "orvel: " << e.what() << '\n';
-    return kExitHostFailed;
-  }
+  if (!configure_or_report(host)) return kExitHostFailed;
   try {
     Plugin plugin(host.plugin);
     auto zkusr = reinterpret_cast<ZkusrEntry>(plugin.symbol("zkusr"));
@@ -95,12 +101,7 @@ int run_interactive(const HostArgs &host, const std::string &part, const std::st
 }
 
 int run_batch(const HostArgs &host, const FieldValues &config) {
-  try {
-    configure(host);
-  } catch (const std::exception &e) {
-    std::cerr << "orvel: " << e.what() << '\n';
-    return kExitHostFailed;
-  }
+  if (!configure_or_report(host)) return kExitHostFailed;
   try {
     Plugin plugin(host.plugin);
     auto *record = static_cast<run_config *>(plugin.symbol("vettra_run_config"));
