@@ -75,12 +75,10 @@ int init_result_file(void) {
 
 int append_result(const char *path, const char *format, ...) {
   if (path == NULL || path[0] == '\0') return 0;
-  char record[RESULT_RECORD_SIZE] = "";
   va_list args;
   va_start(args, format);
-  vformat_text(record, sizeof(record), format, args);
+  vwrite_fmt(path, format, args);
   va_end(args);
-  write_line(path, record);
   return 0;
 }
 

@@ -22,8 +22,8 @@ int section_selected(const char *action, const char *keyword);
 void logged_step(const char *label, int (*writer)(const char *path), const char *path);
 
 /* Result file: the header line (0, or -1 when the file cannot be created)
- * and one record appended per call (nothing when path is empty). */
-#define RESULT_RECORD_SIZE 1024
+ * and one record appended per call (nothing when path is empty). A record
+ * is a report-writer line: at most LINE_SIZE - 1 characters, cut there. */
 int init_result_file(void);
 int append_result(const char *path, const char *format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -31,13 +31,18 @@ int write_line(const char *path, const char *text) {
   return 0;
 }
 
-int write_fmt(const char *path, const char *format, ...) {
+int vwrite_fmt(const char *path, const char *format, va_list args) {
   char line[LINE_SIZE] = "";
+  vformat_text(line, sizeof(line), format, args);
+  write_line(path, line);
+  return 0;
+}
+
+int write_fmt(const char *path, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  vformat_text(line, sizeof(line), format, args);
+  vwrite_fmt(path, format, args);
   va_end(args);
-  write_line(path, line);
   return 0;
 }
 

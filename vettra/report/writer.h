@@ -3,6 +3,8 @@
 #ifndef VETTRA_WRITER_H
 #define VETTRA_WRITER_H
 
+#include <stdarg.h>
+
 #define LINE_SIZE 1024  /* a formatted line or element value */
 #define ESCAPE_SIZE 516 /* the escape work text */
 
@@ -10,6 +12,9 @@
 int write_line(const char *path, const char *text);
 /* Formats a line (cut at LINE_SIZE - 1 characters) and appends it; always 0. */
 int write_fmt(const char *path, const char *format, ...) __attribute__((format(printf, 2, 3)));
+/* The same with the caller's argument list. */
+int vwrite_fmt(const char *path, const char *format, va_list args)
+    __attribute__((format(printf, 2, 0)));
 /* indent + "<name>" + escaped value + "</name>"; always 0. */
 int write_element(const char *path, const char *indent, const char *name, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
