@@ -130,6 +130,9 @@ MergedResult merge_results(const std::vector<std::string> &chunks, const std::st
       return merged;
     }
     if (fault.empty()) fault = check_records(part, expected_specs(chunks, single_part, {k, count}));
+    if (k == 1 && single_part.empty() && fault.rfind("record 1 ", 0) == 0) {
+      fault += " (if the run checked a single part first, name it with --single-part)";
+    }
     if (!fault.empty()) merged.faults.push_back(prefix + fault);
   }
   if (merged.faults.empty() && count > 0) merged.text = join(chunks, !single_part.empty(), parts);

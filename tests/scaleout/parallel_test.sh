@@ -22,8 +22,21 @@ make_list "$work/sharded"
   out/result.csv out/syslog.txt -- --outdir out) || fail "run-parallel failed"
 compare_runs "$work/single" "$work/sharded" 3
 
-# A lost shard is named, and the merged result is left as it was.
 cd "$work/sharded" || fail "no working directory"
+
+# A single part goes to shard 1 only, before its piece of the list.
+with_single=(--single-part parts/cover.prt --part-list list.txt --outdir out)
+"$orvel" batch "${with_single[@]}" --result-file out/single.csv 2>/dev/null ||
+  fail "the single run with a single part failed"
+for k in 1 2; do
+  "$orvel" batch "${with_single[@]}" --result-file out/two.csv --shard "$k/2" 2>/dev/null ||
+    fail "shard $k/2 with a single part failed"
+done
+"$orvel" merge --part-list list.txt --shards 2 --result-file out/two.csv \
+  --single-part parts/cover.prt || fail "the merge with a single part failed"
+cmp out/single.csv out/two.csv || fail "the merged result with a single part differs"
+
+# A lost shard is named, and the merged result is left as it was.
 rm out/result.shard-2-of-3.csv
 before=$(cksum <out/result.csv)
 "$orvel" merge --part-list list.txt --shards 3 --result-file out/result.csv 2>out/merge.stderr
