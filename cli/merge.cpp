@@ -102,6 +102,23 @@ std::string join(const std::vector<std::string> &chunks, bool single_part,
   return text;
 }
 
+// A single part that fails to open ends the run before the list: shard 1
+// holds that record alone, and a single run would have written no other.
+bool single_part_not_loaded(const ShardRecords &first, const std::string &single_part) {
+  return !single_part.empty() && first.records.size() == 1 &&
+         first.records[0] == single_part + kNotLoadedRecord;
+}
+
+// Checks the records of shard `shard` against its piece of the list.
+std::string records_fault(const ShardRecords &part, const std::vector<std::string> &chunks,
+                          const std::string &single_part, Shard shard) {
+  std::string fault = check_records(part, expected_specs(chunks, single_part, shard));
+  if (shard.index == 1 && single_part.empty() && fault.rfind("record 1 ", 0) == 0) {
+    fault += " (if the run checked a single part first, name it with --single-part)";
+  }
+  return fault;
+}
+
 }  // namespace
 
 MergedResult merge_results(const std::vector<std::string> &chunks, const std::string &single_part,
@@ -121,18 +138,12 @@ MergedResult merge_results(const std::vector<std::string> &chunks, const std::st
     if (fault.empty() && k > 1 && !parts[0].header.empty() && part.header != parts[0].header) {
       fault = "its header differs from shard 1's";
     }
-    // A single part that fails to open ends the run before the list: shard 1
-    // holds that record alone, and a single run would have written no other.
-    if (k == 1 && fault.empty() && !single_part.empty() && part.records.size() == 1 &&
-        part.records[0] == single_part + kNotLoadedRecord) {
+    if (fault.empty() && k == 1 && single_part_not_loaded(part, single_part)) {
       merged.single_part_not_loaded = true;
       merged.text = part.header + "\n" + part.records[0] + "\n";
       return merged;
     }
-    if (fault.empty()) fault = check_records(part, expected_specs(chunks, single_part, {k, count}));
-    if (k == 1 && single_part.empty() && fault.rfind("record 1 ", 0) == 0) {
-      fault += " (if the run checked a single part first, name it with --single-part)";
-    }
+    if (fault.empty()) fault = records_fault(part, chunks, single_part, {k, count});
     if (!fault.empty()) merged.faults.push_back(prefix + fault);
   }
   if (merged.faults.empty() && count > 0) merged.text = join(chunks, !single_part.empty(), parts);
