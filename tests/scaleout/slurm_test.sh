@@ -14,7 +14,7 @@ source=$(cd "$2" && pwd)
 work=$build/scaleout/slurm
 shards=3
 
-for tool in slurmctld slurmd munged mungekey sbatch scontrol sinfo python3; do
+for tool in slurmctld slurmd munged mungekey sbatch scontrol sinfo; do
   command -v "$tool" >/dev/null ||
     { echo "SKIP: $tool is missing; scripts/install-deps installs slurm-wlm and munge"; exit 77; }
 done
@@ -30,6 +30,7 @@ stop_cluster() {
   rm -rf "$cluster"
 }
 trap stop_cluster EXIT
+trap 'exit 143' TERM INT HUP  # a test killed on time-out stops the cluster too
 
 make_list "$work/single"
 single_run "$work/single"
