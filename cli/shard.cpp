@@ -49,9 +49,13 @@ std::vector<std::string> read_list_chunks(std::istream &in) {
 std::vector<std::string> read_list_file(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open the part list " + path);
-  std::vector<std::string> chunks = read_list_chunks(in);
-  if (in.bad()) throw std::runtime_error("cannot read the part list " + path);
-  return chunks;
+  try {
+    std::vector<std::string> chunks = read_list_chunks(in);
+    if (!in.bad()) return chunks;
+  } catch (const std::exception &) {
+    // the stream's own failure (a directory, say) is reported below
+  }
+  throw std::runtime_error("cannot read the part list " + path);
 }
 
 bool chunk_is_skipped(const std::string &chunk) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -60,12 +61,11 @@ ShardListFile narrow_to_shard(Shard shard, HostArgs &host, FieldValues &config) 
   if (!host.syslog.empty()) host.syslog = shard_file_name(host.syslog, shard);
   std::string list = config.get("part-list");
   if (list.empty()) return {};
-  std::vector<std::string> chunks;
-  try {
-    chunks = read_list_file(list);
-  } catch (const std::runtime_error &) {
-    return {};  // the plug-in names the list it cannot open
-  }
+  // A list that cannot be opened goes to the plug-in as it is, which names
+  // it; one that opens but cannot be read whole stops the run here, so that
+  // no shard checks the whole list.
+  if (!std::ifstream(list, std::ios::binary)) return {};
+  std::vector<std::string> chunks = read_list_file(list);
   ShardListFile piece(write_temporary(shard_list_text(chunks, shard), shard));
   config.set("part-list", piece.path());
   return piece;

@@ -33,8 +33,8 @@ class ShardListFile {
 // shard's reads of it byte for byte (a list that cannot be read is left as
 // it is, so the plug-in reports it as in a single run); the result file and
 // the system log get the shard's names (shard_file_name). Throws
-// std::runtime_error when the piece cannot be written, std::invalid_argument
-// when a derived name does not fit its field.
+// std::runtime_error when the list cannot be read or the piece written,
+// std::invalid_argument when a derived name does not fit its field.
 ShardListFile narrow_to_shard(Shard shard, HostArgs &host, FieldValues &config);
 
 }  // namespace orvel::cli
