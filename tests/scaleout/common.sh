@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Sourced by the scale-out tests: a part list with every kind of line, a
 # single batch run over it, and the comparison of a sharded run's merged
 # outputs with the single run's.
@@ -63,7 +64,7 @@ compare_runs() {
     fail "the merged result file differs from the single run's:
 $(diff "$single/out/result.csv" "$sharded/out/result.csv")"
   local reports
-  reports=$(cd "$single/out" && ls ./*.xml | wc -l)
+  reports=$(find "$single/out" -name "*.xml" | wc -l)
   [ "$reports" -gt 5 ] || fail "the single run wrote only $reports reports"
   for report in "$single"/out/*.xml; do
     diff <(mask <"$report") <(mask <"$sharded/out/$(basename "$report")") >/dev/null ||
