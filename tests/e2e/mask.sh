@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the tests that compare outputs of runs (run_case.sh, the
 # scale-out tests): `mask` copies standard input to standard output with what
 # varies between runs blanked.
