@@ -229,18 +229,38 @@ TEST_F(BatchRun, AReportPathThatCannotBeFormedIsNoSuccess) {
             std::string::npos);
 }
 
-// Result lines that cannot be written are counted for the caller; the run
-// itself goes on and succeeds.
+// Result lines that cannot be written are logged and counted for the
+// caller, whether the file cannot be created or its device is full; the
+// run itself goes on and succeeds.
 TEST_F(BatchRun, ResultLinesThatCannotBeWrittenAreCounted) {
-  COPY(vettra_run_config.result_file, path("no-dir/result.txt").c_str());
+  for (const std::string &result : {path("no-dir/result.txt"), std::string("/dev/full")}) {
+    SCOPED_TRACE(result);
+    COPY(vettra_run_config.result_file, result.c_str());
+    COPY(vettra_run_config.single_part, path("plate.prt").c_str());
+    write_list(path("missing.prt") + "\n");
+    vettra_run_config.result_lines_lost = 7;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(vettra_run_config.result_lines_lost, 3); /* header and two records */
+    const std::string lost = "Error: a line of the result file " + result + " is lost";
+    size_t first = log_.find(lost);
+    ASSERT_NE(first, std::string::npos) << log_;
+    EXPECT_NE(log_.find(lost, log_.find(lost, first + 1) + 1), std::string::npos);
+    EXPECT_TRUE(file_exists(path("plate.xml")));
+  }
+}
+
+// A whole report that cannot take its name (a directory holds it) is no
+// success either, and the temporary file goes.
+TEST_F(BatchRun, AReportThatCannotTakeItsNameIsNoSuccess) {
+  std::filesystem::create_directory(path("plate.xml"));
+  std::ofstream(path("plate.xml/keep")) << "x";
   COPY(vettra_run_config.single_part, path("plate.prt").c_str());
-  write_list(path("missing.prt") + "\n");
-  vettra_run_config.result_lines_lost = 7;
   EXPECT_EQ(run(), 0);
-  EXPECT_EQ(vettra_run_config.result_lines_lost, 3); /* header and two records */
-  EXPECT_NE(log_.find("Error: cannot create the result file " + path("no-dir/result.txt")),
-            std::string::npos);
-  EXPECT_TRUE(file_exists(path("plate.xml")));
+  EXPECT_EQ(read_file(path("result.txt")),
+            "ObjectCLI;ResultCode;ResultMsg;xml_filename\n" + path("plate.prt") +
+                ";-1022;report missing: cannot be renamed to its name (Is a directory);" +
+                path("plate.xml") + "\n");
+  EXPECT_FALSE(file_exists(path("plate.xml.tmp")));
 }
 
 }  // namespace

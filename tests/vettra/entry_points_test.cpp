@@ -1,6 +1,8 @@
 // The entries the host calls: zkusr with and without a work part, the
 // housekeeping entries, and the interactive entry, which reads its settings
 // from the environment on every call.
+#include "vettra/boundary/entry_points.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,7 +13,6 @@
 
 #include "orvel/zk.h"
 #include "test_files.h"
-#include "vettra/boundary/entry_points.h"
 #include "vettra/boundary/run_config.h"
 
 using vettra_test::file_exists;
@@ -103,9 +104,9 @@ TEST_F(EntryPoints, EveryInteractiveCallReadsTheEnvironmentAgain) {
   setenv("VETR_POSTCOMMAND", dir_.file("record2").c_str(), 1);
   capture([] { Vettra_Interactive_Entry(); });
 
-  EXPECT_EQ(read_file(dir_.file("post.txt")),
-            record + " " + dir_.file("first/plate.xml") + "\n" + dir_.file("record2") + " " +
-                dir_.file("second/plate.xml") + "\n");
+  EXPECT_EQ(read_file(dir_.file("post.txt")), record + " " + dir_.file("first/plate.xml") + "\n" +
+                                                  dir_.file("record2") + " " +
+                                                  dir_.file("second/plate.xml") + "\n");
   EXPECT_NE(read_file(dir_.file("first/plate.xml")).find("  <DetailOption></DetailOption>\n"),
             std::string::npos);
   EXPECT_NE(read_file(dir_.file("second/plate.xml")).find("  <DetailOption>70</DetailOption>\n"),

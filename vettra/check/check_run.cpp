@@ -98,9 +98,10 @@ unsigned long logged_step(const char *name, int (*writer)(const char *path), con
   return lost;
 }
 
-/* A result line that cannot be written is counted in the run
+/* A result line that cannot be written is logged and counted in the run
  * configuration, where the batch caller finds it after the run. */
-static void count_lost_result_line(void) {
+static void count_lost_result_line(const char *path) {
+  log_info("Error: a line of the result file %s is lost", path);
   vettra_run_config.result_lines_lost++;
 }
 
@@ -110,11 +111,11 @@ int init_result_file(void) {
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0 || close(fd) != 0) {
     log_info("Error: cannot create the result file %s (%s)", path, strerror(errno));
-    count_lost_result_line();
+    count_lost_result_line(path);
     return -1;
   }
   if (write_line(path, RESULT_HEADER) != 0) {
-    count_lost_result_line();
+    count_lost_result_line(path);
     return -1;
   }
   return 0;
@@ -127,8 +128,7 @@ int append_result(const char *path, const char *format, ...) {
   int written = vwrite_fmt(path, format, args);
   va_end(args);
   if (written != 0) {
-    log_info("Error: a record of the result file %s is lost", path);
-    count_lost_result_line();
+    count_lost_result_line(path);
     return -1;
   }
   return 0;
