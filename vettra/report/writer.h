@@ -7,7 +7,7 @@
 
 #include <stdarg.h>
 
-#define LINE_SIZE 1024  /* a formatted line or element value */
+#define LINE_SIZE 1024  /* an element value; a line that fits needs no buffer of its own */
 #define ESCAPE_SIZE 516 /* the escape work text */
 
 /* Appends text and "\n"; 0, or -1 when the line is lost (the file cannot be
