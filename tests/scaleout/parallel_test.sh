@@ -41,7 +41,7 @@ rm out/result.shard-2-of-3.csv
 before=$(cksum <out/result.csv)
 "$orvel" merge --part-list list.txt --shards 3 --result-file out/result.csv 2>out/merge.stderr
 status=$?
-[ $status -eq 5 ] || fail "merge with a missing shard exited $status, 5 expected"
+[ $status -eq 6 ] || fail "merge with a missing shard exited $status, 6 expected"
 grep -q 'shard 2 of 3 (out/result.shard-2-of-3.csv): missing' out/merge.stderr ||
   fail "the missing shard is not named: $(cat out/merge.stderr)"
 [ "$(cksum <out/result.csv)" = "$before" ] || fail "a failed merge changed the result file"
