@@ -1,0 +1,2 @@
+// Exchange files checked through the orvel command.
+#include <gtest/gtest.h>
