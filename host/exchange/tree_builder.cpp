@@ -195,7 +195,9 @@ class TreeBuilder {
                      const gp_Trsf &placement) {
     Part *child = product(referred, false);
     auto instance = std::make_unique<Instance>();
-    instance->id = "c" + std::to_string(++objects_);
+    // The component's label in the file's document names it for good.
+    instance->id = entry_of(label);
+    instance->handle = instance->id;
     instance->file = child->full_name;
     instance->child = child;
     instance->layer = 1;
@@ -233,6 +235,7 @@ class TreeBuilder {
                 const TDF_Label &product_label, bool solid) {
     auto body = std::make_unique<Body>();
     body->id = "b" + std::to_string(++objects_);
+    body->handle = body->id;
     body->body_type = solid ? ZK_MODL_SOLID_BODY : ZK_MODL_SHEET_BODY;
     body->shape = geom::KernelShape{make_kernel_solid(shape, solid)};
     if (std::optional<std::string> name = name_of(own))
