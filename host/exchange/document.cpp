@@ -167,6 +167,8 @@ ReadDocument read_step(const std::string &file) {
   reader.SetLayerMode(true);
   reader.SetPropsMode(true);
   reader.SetMatMode(true);
+  reader.SetGDTMode(false);  // annotations and views are not part of the model
+  reader.SetViewMode(false);
   refuse_unreadable(reader.ReadFile(file.c_str()), file, "STEP");
   Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
   step_header(read, model);
