@@ -200,6 +200,41 @@ TEST(ExchangeReport, FreeFaceIsASheetBodyBesideTheSolid) {
   expect_mass(reported_mass(out), block_mass(1.0), 1e-7, "block beside a face");
 }
 
+// A part file's assembly may name an exchange file as a component; it is
+// found like a component part file, here in a search directory.
+TEST(ExchangeReport, AssemblyPartFileFindsAnExchangeComponentInASearchDirectory) {
+  std::string dir = scratch_dir("mixed_assembly");
+  fs::create_directories(dir + "/cad");
+  exchange_fixtures::write_cylinder_step(dir + "/cad/cylinder.step");
+  std::string path = write_file(dir, "holder.prt", R"({"format": "orvel part", "version": 1,
+    "units": 1, "objects": [
+    {"id": "c1", "kind": "component", "part": "cylinder.step", "instance_name": "ROLL_1",
+     "origin": [100, 0, 0]},
+    {"id": "c2", "kind": "component", "part": "cylinder.step", "instance_name": "ROLL_2",
+     "origin": [0, 50, 0], "orientation": [[1, 0, 0], [0, 0, 1], [0, -1, 0]]}]})");
+  CheckOutput missing = check(path);
+  ASSERT_GE(missing.result.size(), 2u);
+  EXPECT_EQ(missing.result[1], "-1001") << "not beside the assembly";
+  CheckOutput out = run_check({path,
+                               "ModelGetData,AssemblyGetData",
+                               {},
+                               {"--search-dir", dir + "/cad", "--load-options", "1"},
+                               ""});
+  ASSERT_EQ(out.result.size(), 4u) << out.log;
+  EXPECT_EQ(out.result[1], "0") << out.log;
+  // Roll 1 stands at (100, 0, 0); roll 2 lies along -Y from (0, 50, 0).
+  const double v = kPi * 25 * 20;
+  Mass got = reported_mass(out);
+  EXPECT_NEAR(got.volume, 2 * v, 1e-5);
+  EXPECT_NEAR(got.centre[0], 50.0, 1e-5);
+  EXPECT_NEAR(got.centre[1], (0 + 40) / 2.0, 1e-5);
+  EXPECT_NEAR(got.centre[2], (10 + 0) / 2.0, 1e-5);
+  // Named, like a component part file, by the path it was found at.
+  const std::string found = "          <File>" + dir + "/cad/cylinder.step</File>";
+  EXPECT_EQ(lines_starting(out.report, "          <File>"),
+            (std::vector<std::string>{found, found}));
+}
+
 TEST(ExchangeReport, FileThatCannotBeReadIsNotLoadedAndNamed) {
   std::string dir = scratch_dir("bad");
   std::string path = write_file(dir, "bad.stp", "{\"format\": \"orvel part\"}");
