@@ -13,7 +13,10 @@
 #include "exchange/exchange.hpp"
 #include "fixtures.hpp"
 #include "geometry/geometry.hpp"
+#include "orvel/zk_part.h"
+#include "orvel/zk_session.h"
 #include "partfile/part_file.hpp"
+#include "session/host_control.hpp"
 
 namespace {
 
@@ -281,6 +284,62 @@ TEST(ExchangeFile, UnreadableEntitiesAreSkippedAndNamed) {
   EXPECT_NE(tree.warning.find("#"), std::string::npos) << tree.warning;
   ASSERT_EQ(tree.parts.size(), 1u) << "the rest loads";
   expect_near_rel(unit_mass(only_body(*tree.top))[1], 6000.0, 1e-6, "block volume");
+}
+
+}  // namespace
+
+namespace {
+
+std::string text_of(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Through the host's C API: the load status of whole, partial and failed
+// loads, the failure message, and the refused save.
+TEST(ExchangeOpen, LoadStatusSaysWhetherTheFileLoadedWhole) {
+  const std::string whole = scratch("api_whole.step");
+  exchange_fixtures::write_block_step(whole);
+  std::string content = text_of(whole);
+  const std::string target = "DRAUGHTING_PRE_DEFINED_COLOUR(";
+  size_t at = content.find(target);
+  ASSERT_NE(at, std::string::npos);
+  content.insert(at + target.size(), "(((");
+  const std::string damaged = scratch("api_damaged.step");
+  std::ofstream(damaged, std::ios::binary) << content;
+  const std::string bad = scratch("api_bad.igs");
+  std::ofstream(bad, std::ios::binary) << "";
+  const std::string syslog = scratch("api_syslog.txt");
+  std::filesystem::remove(syslog);
+  HostOptions options;
+  options.syslog_file = syslog;
+  configure_host(options);
+  ASSERT_EQ(ZK_initialize(), 0);
+
+  tag_t part = NULL_TAG;
+  ZK_PART_load_status_t status{9, 9};
+  EXPECT_EQ(ZK_PART_open(whole.c_str(), &part, &status), 0);
+  EXPECT_NE(part, NULL_TAG);
+  EXPECT_EQ(status.failed, 0);
+  EXPECT_EQ(status.n_parts, 0);
+  EXPECT_EQ(ZK_PART_save_work_only(), kPartSaveFailed) << "not written over the STEP file";
+
+  EXPECT_EQ(ZK_PART_open(damaged.c_str(), &part, &status), 0);
+  EXPECT_EQ(status.failed, 1) << "loaded in part";
+  EXPECT_EQ(status.n_parts, 0) << "no part file failed";
+  EXPECT_NE(text_of(syslog).find("Warning: " + damaged + ": 2 unreadable entities skipped (#"),
+            std::string::npos)
+      << text_of(syslog);
+
+  EXPECT_EQ(ZK_PART_open(bad.c_str(), &part, &status), kPartFileUnreadable);
+  EXPECT_EQ(part, NULL_TAG);
+  EXPECT_EQ(status.failed, 1);
+  EXPECT_NE(last_failure_detail().find(bad + ": /: the IGES file is empty"), std::string::npos)
+      << last_failure_detail();
+  ZK_terminate();
+  configure_host(HostOptions{});
 }
 
 }  // namespace
