@@ -60,12 +60,6 @@ void use_millimetres(const Handle(TDocStd_Document) & doc) {
   XCAFDoc_DocumentTool::SetLengthUnit(doc, 0.001);
 }
 
-Handle(TDocStd_Document) new_document() {
-  Handle(TDocStd_Document) doc;
-  XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-  return doc;
-}
-
 std::string text(const Handle(TCollection_HAsciiString) & s) {
   return s.IsNull() ? std::string() : std::string(s->ToCString());
 }
@@ -157,9 +151,7 @@ void skip_styles(Reader &reader, ReadDocument &read) {
   read.styles_skipped = true;
 }
 
-ReadDocument read_step(const std::string &file) {
-  ReadDocument read;
-  read.doc = new_document();
+void read_step(const std::string &file, ReadDocument &read) {
   use_millimetres(read.doc);
   STEPCAFControl_Reader reader;
   reader.SetColorMode(true);
@@ -179,12 +171,9 @@ ReadDocument read_step(const std::string &file) {
   if (!reader.Transfer(read.doc)) {
     throw LoadError(kPartFileInvalid, file, "/", "the STEP file holds no shape that can be read");
   }
-  return read;
 }
 
-ReadDocument read_iges(const std::string &file) {
-  ReadDocument read;
-  read.doc = new_document();
+void read_iges(const std::string &file, ReadDocument &read) {
   use_millimetres(read.doc);
   IGESCAFControl_Reader reader;
   reader.SetColorMode(true);
@@ -199,13 +188,11 @@ ReadDocument read_iges(const std::string &file) {
   if (!reader.Transfer(read.doc)) {
     throw LoadError(kPartFileInvalid, file, "/", "the IGES file holds no shape that can be read");
   }
-  return read;
 }
 
 // A BREP file carries no units, names or structure: its shape is one
 // product, in millimetres.
-ReadDocument read_brep(const std::string &file) {
-  ReadDocument read;
+void read_brep(const std::string &file, ReadDocument &read) {
   TopoDS_Shape shape;
   BRep_Builder builder;
   std::ifstream in(file, std::ios::binary);
@@ -224,19 +211,23 @@ ReadDocument read_brep(const std::string &file) {
   in.seekg(0);
   BRepTools::Read(shape, in, builder);
   if (shape.IsNull()) throw LoadError(kPartFileUnreadable, file, "/", "not a readable BREP file");
-  read.doc = new_document();
   XCAFDoc_DocumentTool::ShapeTool(read.doc->Main())->AddShape(shape, false);
   add_header(read, "EXCHANGE_FORMAT", "BREP");
-  return read;
 }
 
 }  // namespace
 
-ReadDocument read_document(const std::string &file, const std::string &format) {
+Handle(TDocStd_Document) new_document() {
+  Handle(TDocStd_Document) doc;
+  XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+  return doc;
+}
+
+void read_document(const std::string &file, const std::string &format, ReadDocument &read) {
   silence_kernel();
-  if (format == "STEP") return read_step(file);
-  if (format == "IGES") return read_iges(file);
-  return read_brep(file);
+  if (format == "STEP") return read_step(file, read);
+  if (format == "IGES") return read_iges(file, read);
+  read_brep(file, read);
 }
 
 }  // namespace orvel::exchange

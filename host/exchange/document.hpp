@@ -20,9 +20,12 @@ struct ReadDocument {
   double file_unit_mm = 1.0;
 };
 
-// Reads `file` in `format` ("STEP", "IGES" or "BREP"). Throws
-// partfile::LoadError when the file cannot be read at all; kernel
-// exceptions are left to the caller.
-ReadDocument read_document(const std::string &file, const std::string &format);
+// A new, empty assembly document; the caller closes it.
+Handle(TDocStd_Document) new_document();
+
+// Reads `file` in `format` ("STEP", "IGES" or "BREP") into `read.doc`, a
+// new document. Throws partfile::LoadError when the file cannot be read at
+// all; kernel exceptions are left to the caller.
+void read_document(const std::string &file, const std::string &format, ReadDocument &read);
 
 }  // namespace orvel::exchange

@@ -46,8 +46,9 @@ ExchangeTree read(const std::string &full_name, const std::string &file, const s
     throw LoadError(kPartFileUnreadable, file, "/", "the " + format + " file is empty");
   }
   ReadDocument document;
+  document.doc = new_document();
   DocumentCloser closer{document.doc};
-  document = read_document(file, format);
+  read_document(file, format, document);
   ExchangeTree tree = build_tree(document, {full_name, file, key, format});
   tree.skipped = document.skipped;
   if (document.skipped > 0) {

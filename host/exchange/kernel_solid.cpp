@@ -5,9 +5,7 @@
 #include <BRepGProp.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
-#include <Standard_Failure.hxx>
 #include <TopAbs_ShapeEnum.hxx>
-#include <TopoDS.hxx>
 #include <TopoDS_Shape.hxx>
 #include <cmath>
 #include <optional>
