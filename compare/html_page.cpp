@@ -17,7 +17,7 @@ constexpr const char *page_head = R"html(<!DOCTYPE html>
 <style>
 body { font-family: sans-serif; margin: 1.5em; color: #222; }
 h1 { font-size: 1.3em; margin-bottom: 0.2em; }
-.sides { color: #555; margin-bottom: 1em; }
+.sides { color: #555; margin-bottom: 1em; white-space: pre; }
 #filters label { margin-right: 1em; white-space: nowrap; }
 table { border-collapse: collapse; }
 #summary { width: 100%; margin-top: 0.8em; }

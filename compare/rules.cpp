@@ -217,7 +217,11 @@ void Rules::apply_json(const std::string &text, const std::string &label) {
   check_keys(doc, {"profile", "numeric", "families"}, label);
   if (doc.contains("profile")) {
     if (!doc["profile"].is_string()) throw std::runtime_error(label + ": profile must be text");
-    *this = profile(doc["profile"].get<std::string>());
+    try {
+      *this = profile(doc["profile"].get<std::string>());
+    } catch (const std::runtime_error &error) {
+      throw std::runtime_error(label + ": " + error.what());
+    }
   }
   if (doc.contains("numeric")) {
     const auto &numeric_doc = doc["numeric"];

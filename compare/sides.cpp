@@ -173,7 +173,7 @@ Side load_side(const fs::path &where) {
   const fs::file_status status = fs::status(where, error);
   if (error || !fs::exists(status)) {
     throw std::runtime_error("cannot read " + where.string() + ": " +
-                             (error ? error.message() : "no such file or directory"));
+                             (error ? error.message() : "No such file or directory"));
   }
   return fs::is_directory(status) ? load_directory(where) : load_result_file(where);
 }

@@ -61,7 +61,7 @@ TEST(CompareRules, MassValuesAreNumericWithATolerance) {
   differences = diff(before, after);
   ASSERT_EQ(differences.size(), 1u);
   EXPECT_FALSE(differences[0].within);
-  EXPECT_NEAR(differences[0].relative, 1e-4, 1e-9);
+  EXPECT_NEAR(differences[0].relative, 0.1 / 1000.1, 1e-12);
 }
 
 // Tolerance edges: |a - b| <= max(relative * max(|a|, |b|), absolute).

@@ -151,7 +151,7 @@ TEST(Sides, ClearErrorsForSidesThatCannotBeCompared) {
     return std::string("no error");
   };
   EXPECT_EQ(message([&] { load_side(dir / "absent"); }),
-            "cannot read " + (dir / "absent").string() + ": no such file or directory");
+            "cannot read " + (dir / "absent").string() + ": No such file or directory");
   EXPECT_NE(message([&] { load_side(dir / "notes.txt"); })
                 .find("neither a directory nor a "
                       "result file"),

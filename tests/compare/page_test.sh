@@ -8,7 +8,7 @@
 # Usage: page_test.sh VETTRA_COMPARE SOURCE_ROOT WORK_DIR
 set -uo pipefail
 cmp=$1
-root=$2
+root=$(cd "$2" && pwd)
 work=$3
 browser=$(command -v chromium || command -v chromium-browser || true)
 if [ -z "$browser" ]; then
@@ -56,7 +56,9 @@ first=$(grep -o '<tr class="part[^>]*>' all.html | head -1)
 
 open_page filtered "filter=missing,new&expand=extra.xml" --dump-dom
 [ "$(count '<tr class="part' filtered.html)" -eq 2 ] || fail "the filter does not leave 2 parts"
-grep -qF 'data-verdict="differs"' filtered.html && fail "the filter leaves a differing part"
+grep -qE '<tr class="part[^>]*data-verdict="(differs|same)"' filtered.html &&
+  fail "the filter leaves a differing or same part"
+grep -qF 'data-part="extra.xml"' filtered.html || fail "the filter hides a new part"
 
 open_page shot "expand=drive_unit.xml" --screenshot="$work/page.png" --window-size=1200,900
 [ -s "$work/page.png" ] && [ "$(head -c 4 "$work/page.png" | tail -c 3)" = PNG ] ||
