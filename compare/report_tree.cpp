@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <unordered_map>
@@ -149,6 +150,9 @@ Report parse_report(std::string_view content, const std::string &name) {
   if (is_blank(content)) return unreadable("empty file");
   if (content.find('\0') != std::string_view::npos) {
     return unreadable("binary file, not a report");
+  }
+  if (content.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+    return unreadable("too large to be a report (" + std::to_string(content.size()) + " bytes)");
   }
   std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
   if (!ctxt) return unreadable("out of memory while reading");
