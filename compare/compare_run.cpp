@@ -122,7 +122,7 @@ PartResult compare_pair(const PartPair &pair, TreeComparer &comparer, const Rule
     if (!entry.problem.empty()) {
       add_note(result, side, entry.problem);
     } else {
-      add_note(result, side, entry.report.empty() ? why_no_report(entry) : entry.report.string());
+      add_note(result, side, entry.report.empty() ? why_no_report(entry) : entry.report);
     }
     return result;
   }

@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -68,8 +69,15 @@ const Node *identity_child(const Node &node) {
   return nullptr;
 }
 
-// Keys the children of `node`: records by identity, repeated values by value, other
-// repeated elements by position; a key met twice gets "#2", "#3", ...
+bool is_number(const std::string &text) {
+  if (text.empty()) return false;
+  char *end = nullptr;
+  std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size();
+}
+
+// Keys the children of `node`: records by identity, repeated names (a set) by value,
+// other repeated elements and repeated numbers by position; a key met twice gets "#2".
 void assign_keys(Node &node) {
   std::unordered_map<std::string, int> name_count;
   for (const Node &child : node.children) ++name_count[child.name];
@@ -80,7 +88,8 @@ void assign_keys(Node &node) {
     if (const Node *id = child.leaf ? nullptr : identity_child(child)) {
       child.key = child.name + "[" + id->text + "]";
     } else if (name_count[child.name] > 1) {
-      child.key = child.name + "[" + (child.leaf ? child.text : std::to_string(nth)) + "]";
+      const bool by_value = child.leaf && !is_number(child.text);
+      child.key = child.name + "[" + (by_value ? child.text : std::to_string(nth)) + "]";
     } else {
       child.key = child.name;
     }

@@ -88,7 +88,7 @@ Side load_directory(const fs::path &where) {
     if (path.extension() != ".xml") continue;
     std::error_code type_error;
     if (fs::is_directory(path, type_error)) continue;
-    side.entries.push_back(SideEntry{path.filename().string(), path, std::nullopt, ""});
+    side.entries.push_back(SideEntry{path.filename().string(), path.string(), std::nullopt, ""});
   }
   if (error) {
     throw std::runtime_error("cannot read directory " + where.string() + ": " + error.message());
@@ -125,7 +125,7 @@ Side load_result_file(const fs::path &where) {
       record.line = number;
       entry.name = record.report == no_report ? report_name_for_spec(record.spec)
                                               : fs::path(record.report).filename().string();
-      if (record.report != no_report) entry.report = locate_report(where, record.report);
+      if (record.report != no_report) entry.report = locate_report(where, record.report).string();
       entry.record = record;
     }
     side.entries.push_back(std::move(entry));

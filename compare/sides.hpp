@@ -20,7 +20,7 @@ struct ResultRecord {
 
 struct SideEntry {
   std::string name;                    // the report's file name: the part's key
-  std::filesystem::path report;        // where to read the report; empty when there is none
+  std::string report;                  // where to read the report; empty when there is none
   std::optional<ResultRecord> record;  // from a result file
   std::string problem;                 // a record that could not be read
 };

@@ -211,3 +211,83 @@ TEST(CompareRules, IgnoreOptionTakesAFamilyOrAPattern) {
 
 }  // namespace
 }  // namespace vettra::compare
+
+namespace vettra::compare {
+namespace {
+
+// Drawings, views and entities are matched by name and handle like any record.
+std::string drawing_report(const std::string &scale, const std::string &entities,
+                           const std::string &texts) {
+  return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+         "<Trellum_VettraData xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+         " <VettraData>\n"
+         "      <Drawings>\n"
+         "        <Drawing>\n"
+         "          <Name>SHEET 1</Name>\n"
+         "          <Views>\n"
+         "           <View>\n"
+         "            <Name>TOP@1</Name>\n"
+         "            <ViewScale>" +
+         scale +
+         "</ViewScale>\n"
+         "           </View>\n"
+         "           <View>\n"
+         "            <Name>FRONT@2</Name>\n"
+         "            <ViewScale>1.000000</ViewScale>\n"
+         "           </View>\n"
+         "          </Views>\n"
+         "        </Drawing>\n"
+         "      </Drawings>\n"
+         "        <Entities>\n" +
+         entities +
+         "         <Entity xsi:type=\"Entity_Type26_SubType1\">\n"
+         "          <Handle>dim1</Handle>\n"
+         "               <Texts>\n" +
+         texts +
+         "               </Texts>\n"
+         "         </Entity>\n"
+         "       </Entities>\n"
+         " </VettraData>\n"
+         "</Trellum_VettraData>\n";
+}
+
+std::vector<Difference> diff_texts(const std::string &a, const std::string &b) {
+  const Report before = parse_report(a, "before");
+  const Report after = parse_report(b, "after");
+  EXPECT_EQ(before.state, ReadState::ok) << before.message;
+  std::vector<Difference> out;
+  TreeComparer(Rules::profile("strict")).compare(before.root, after.root, out);
+  return out;
+}
+
+TEST(CompareIdentity, DrawingsViewsAndEntitiesMatchByNameAndHandle) {
+  const std::string note =
+      "         <Entity xsi:type=\"Entity_Type25_SubType1\">\n"
+      "          <Handle>note7</Handle>\n"
+      "         </Entity>\n";
+  const std::string lines =
+      "                <Text>12.500000</Text>\n"
+      "                <Text>12.500000</Text>\n";
+  const auto differences = diff_texts(drawing_report("0.500000", "", lines),
+                                      drawing_report("0.500001", note,
+                                                     "                <Text>12.500000</Text>\n"
+                                                     "                <Text>12.600000</Text>\n"));
+  ASSERT_EQ(differences.size(), 3u);
+  EXPECT_EQ(differences[0].path,
+            "VettraData/Drawings/Drawing[SHEET 1]/Views/View[TOP@1]/ViewScale");
+  EXPECT_EQ(differences[0].family, "view geometry");
+  EXPECT_FALSE(differences[0].within);  // 2e-6 relative
+  EXPECT_EQ(differences[1].path, "VettraData/Entities/Entity[dim1]/Texts/Text[2]");
+  EXPECT_EQ(differences[1].before, "12.500000");
+  EXPECT_EQ(differences[2].path, "VettraData/Entities/Entity[note7]");
+  EXPECT_EQ(differences[2].change, Change::added);
+  // The type of an entity is compared as its attribute.
+  std::string retyped = drawing_report("0.500000", "", lines);
+  retyped.replace(retyped.find("SubType1"), 8, "SubType2");
+  const auto typed = diff_texts(drawing_report("0.500000", "", lines), retyped);
+  ASSERT_EQ(typed.size(), 1u);
+  EXPECT_EQ(typed[0].path, "VettraData/Entities/Entity[dim1]/@xsi:type");
+}
+
+}  // namespace
+}  // namespace vettra::compare
