@@ -43,9 +43,9 @@ struct Options {
 };
 
 void define(CLI::App &app, Options &options) {
-  app.add_option("BEFORE", options.before, "directory of reports, or result file, before")
-      ->required();
-  app.add_option("AFTER", options.after, "directory of reports, or result file, after")->required();
+  // Checked in run(), so that --list-rules works without them.
+  app.add_option("BEFORE", options.before, "directory of reports, or result file, before");
+  app.add_option("AFTER", options.after, "directory of reports, or result file, after");
   app.add_option("--profile", options.profile, "rule profile: strict or migration")
       ->capture_default_str()
       ->check(CLI::IsMember(Rules::profile_names()));
@@ -56,7 +56,8 @@ void define(CLI::App &app, Options &options) {
   app.add_option("--floor", options.floor, "absolute tolerance floor of every numeric family")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--ignore", options.ignore, "ignore a family, or an element path pattern")
-      ->type_name("FAMILY|PATTERN");
+      ->type_name("FAMILY|PATTERN")
+      ->allow_extra_args(false);
   app.add_option("--csv", options.csv, "write every difference to FILE as CSV")->type_name("FILE");
   app.add_option("--jsonl", options.jsonl, "write every difference to FILE as JSON lines")
       ->type_name("FILE");
@@ -107,6 +108,12 @@ int run(const Options &options) {
   if (options.list_rules) {
     list_rules(rules);
     return exit_same;
+  }
+  for (const auto &[operand, name] :
+       {std::pair{&options.before, "BEFORE"}, std::pair{&options.after, "AFTER"}}) {
+    if (operand->empty()) {
+      throw std::runtime_error(std::string(name) + " is required; run with --help for the options");
+    }
   }
   const Side before = load_side(options.before);
   const Side after = load_side(options.after);
