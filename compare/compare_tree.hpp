@@ -31,6 +31,7 @@ const char *change_name(Change change);
 class TreeComparer {
  public:
   explicit TreeComparer(const Rules &rules) : rules_(rules) {}
+  explicit TreeComparer(Rules &&) = delete;  // the rules must outlive the comparer
 
   // Appends the differences between `before` and `after` (two report roots).
   void compare(const Node &before, const Node &after, std::vector<Difference> &out);

@@ -256,7 +256,8 @@ std::vector<Difference> diff_texts(const std::string &a, const std::string &b) {
   const Report after = parse_report(b, "after");
   EXPECT_EQ(before.state, ReadState::ok) << before.message;
   std::vector<Difference> out;
-  TreeComparer(Rules::profile("strict")).compare(before.root, after.root, out);
+  const Rules rules = Rules::profile("strict");
+  TreeComparer(rules).compare(before.root, after.root, out);
   return out;
 }
 

@@ -62,9 +62,9 @@ TEST(ReadReport, AnUnescapedAmpersandIsReadWithRecoveryAndCompared) {
   write_file(dir / "b" / "nuts.xml", text.text());
   const Side before = load_side(dir / "a");
   const Side after = load_side(dir / "b");
-  TreeComparer comparer(Rules::profile("strict"));
-  const PartResult result =
-      compare_pair(pair_sides(before, after).at(0), comparer, Rules::profile("strict"));
+  const Rules rules = Rules::profile("strict");
+  TreeComparer comparer(rules);
+  const PartResult result = compare_pair(pair_sides(before, after).at(0), comparer, rules);
   EXPECT_EQ(result.verdict, Verdict::differs);
   ASSERT_EQ(result.differences.size(), 1u);
   EXPECT_EQ(result.differences[0].family, "volume");
