@@ -16,8 +16,6 @@
 namespace vettra::compare {
 namespace {
 
-constexpr const char *no_report = "N.N";
-
 void add_note(PartResult &result, const std::string &side, const std::string &text) {
   result.notes.push_back(side + ": " + text);
 }
@@ -48,7 +46,7 @@ Verdict verdict_of(const std::vector<Difference> &differences) {
 }
 
 bool has_report(const SideEntry &entry) {
-  return entry.problem.empty() && !(entry.record && entry.record->report == no_report);
+  return entry.problem.empty() && !(entry.record && !record_has_report(*entry.record));
 }
 
 std::string why_no_report(const SideEntry &entry) {

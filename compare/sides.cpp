@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -123,9 +124,10 @@ Side load_result_file(const fs::path &where) {
       entry.problem = "not a result record: " + line;
     } else {
       record.line = number;
-      entry.name = record.report == no_report ? report_name_for_spec(record.spec)
-                                              : fs::path(record.report).filename().string();
-      if (record.report != no_report) entry.report = locate_report(where, record.report).string();
+      const bool named = !record.report.empty() && record.report != no_report;
+      entry.name =
+          named ? fs::path(record.report).filename().string() : report_name_for_spec(record.spec);
+      if (record_has_report(record)) entry.report = locate_report(where, record.report).string();
       entry.record = record;
     }
     side.entries.push_back(std::move(entry));
@@ -137,6 +139,14 @@ Side load_result_file(const fs::path &where) {
 }
 
 }  // namespace
+
+bool record_has_report(const ResultRecord &record) {
+  constexpr long first_missing_code = -1023;
+  constexpr long last_missing_code = -1020;
+  const long code = std::strtol(record.code.c_str(), nullptr, 10);
+  return !record.report.empty() && record.report != no_report &&
+         !(code >= first_missing_code && code <= last_missing_code);
+}
 
 bool parse_result_record(const std::string &line, ResultRecord &record) {
   // Fields are not quoted, so a ";" in the part specification or the message shifts the

@@ -41,6 +41,11 @@ void check_distinct(const Side &before, const Side &after);
 // open): the stem of a native file, or the fields of a managed part joined by "_".
 std::string report_name_for_spec(const std::string &spec);
 
+// Whether a record's part has a report to compare: not for a part that did not open
+// ("N.N"), nor for one whose report is missing or incomplete (codes -1023 to -1020: the
+// file named is absent, or an earlier run's report).
+bool record_has_report(const ResultRecord &record);
+
 // Splits one result record; false when the line is not a record.
 bool parse_result_record(const std::string &line, ResultRecord &record);
 

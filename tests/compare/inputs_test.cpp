@@ -106,18 +106,27 @@ TEST(ResultFile, AChangedResultRecordIsFlaggedWhateverTheReportSays) {
              "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
              "parts/bracket.prt;0;OK;out/bracket.xml\n"
              "parts/cover.prt;0;OK;out/cover.xml\n"
-             "parts/gone.prt;-1001;error loading part;N.N\n");
+             "parts/gone.prt;-1001;error loading part;N.N\n"
+             "parts/panel.prt;0;OK;out/panel.xml\n"
+             "parts/very_long.prt;-1023;report missing: no path for very_long.xml in the "
+             "output directory;\n");
   write_file(dir / "after" / "result.txt",
              "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
              "parts/bracket.prt;1012;Attribute is of another type [1059];out/bracket.xml\n"
              "parts/cover.prt;-1001;error loading part;N.N\n"
-             "parts/gone.prt;-1001;error loading part;N.N\n");
+             "parts/gone.prt;-1001;error loading part;N.N\n"
+             "parts/panel.prt;-1021;report incomplete (3 lines lost), not saved;out/panel.xml\n"
+             "parts/very_long.prt;-1023;report missing: no path for very_long.xml in the "
+             "output directory;\n");
+  // An earlier run's report of the incomplete one stays; it is not compared.
+  write_file(dir / "before" / "out" / "panel.xml", ReportText().text());
+  write_file(dir / "after" / "out" / "panel.xml", "<?xml version=\"1.0\"?>\n<Trellum_Vet");
   const Side before = load_side(dir / "before" / "result.txt");
   const Side after = load_side(dir / "after" / "result.txt");
   const Rules rules = Rules::profile("strict");
   TreeComparer comparer(rules);
   const auto pairs = pair_sides(before, after);
-  ASSERT_EQ(pairs.size(), 3u);
+  ASSERT_EQ(pairs.size(), 5u);
 
   const PartResult bracket = compare_pair(pairs[0], comparer, rules);
   EXPECT_EQ(bracket.name, "bracket.xml");
@@ -135,6 +144,15 @@ TEST(ResultFile, AChangedResultRecordIsFlaggedWhateverTheReportSays) {
   const PartResult gone = compare_pair(pairs[2], comparer, rules);
   EXPECT_EQ(gone.name, "gone.xml");
   EXPECT_EQ(gone.verdict, Verdict::same);
+
+  const PartResult panel = compare_pair(pairs[3], comparer, rules);
+  EXPECT_EQ(panel.verdict, Verdict::differs);
+  ASSERT_EQ(panel.notes.size(), 1u);
+  EXPECT_EQ(panel.notes[0], "after: no report (-1021;report incomplete (3 lines lost), not saved)");
+
+  const PartResult very_long = compare_pair(pairs[4], comparer, rules);
+  EXPECT_EQ(very_long.name, "very_long.xml");
+  EXPECT_EQ(very_long.verdict, Verdict::same);
   fs::remove_all(dir);
 }
 
