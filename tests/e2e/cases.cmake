@@ -13,4 +13,8 @@ set(E2E_CASES
   pdm_commands
   pdm_query_failure
   bad_part_files
-  command_line_errors)
+  command_line_errors
+  unwritable_output
+  post_command_refusals
+  batch_pdm_verbose
+  long_lines)
