@@ -35,6 +35,15 @@ std::string truncated() {
   return text.substr(0, text.size() / 2);
 }
 
+// Far deeper than any report: must be refused, not read by recursion until the stack ends.
+std::string deeply_nested() {
+  constexpr int depth = 100000;
+  std::string text = "<?xml version=\"1.0\"?>\n<Trellum_VettraData>";
+  for (int i = 0; i < depth; ++i) text += "<a>";
+  for (int i = 0; i < depth; ++i) text += "</a>";
+  return text + "</Trellum_VettraData>\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Inputs, BadReport,
     ::testing::Values(BadInput{"empty", "", "empty file"}, BadInput{"blank", " \n\n", "empty file"},
@@ -47,8 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"other",
                                "<?xml version=\"1.0\"?>\n<project><name>x</name></project>\n",
                                "not a Vettra report: its root element is <project>"},
-                      BadInput{"text", "ObjectCLI;ResultCode\nsome text\n", "not XML"}),
+                      BadInput{"text", "ObjectCLI;ResultCode\nsome text\n", "not XML"},
+                      BadInput{"nested", deeply_nested(),
+                               "not a Vettra report: elements nested more than 256 deep"}),
     [](const auto &info) { return std::string(info.param.label); });
+
+TEST(ReadReport, ManyRecordsSideBySideAreNotDeep) {
+  std::string text = "<?xml version=\"1.0\"?>\n<Trellum_VettraData><List>";
+  for (int i = 0; i < 1000; ++i) text += "<Item><Name>i" + std::to_string(i) + "</Name></Item>";
+  const Report report = parse_report(text + "</List></Trellum_VettraData>\n", "wide");
+  EXPECT_EQ(report.state, ReadState::ok) << report.message;
+}
 
 TEST(ReadReport, AnUnescapedAmpersandIsReadWithRecoveryAndCompared) {
   ReportText text;
