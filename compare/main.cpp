@@ -153,6 +153,8 @@ int run(const Options &options) {
   if (csv) std::cout << "Differences: " << options.csv << '\n';
   if (jsonl) std::cout << "Differences: " << options.jsonl << '\n';
   if (html) std::cout << "Page: " << options.html << '\n';
+  std::cout.flush();
+  if (!std::cout) throw std::runtime_error("cannot write the summary to standard output");
   return totals.all_good() ? exit_same : exit_differs;
 }
 

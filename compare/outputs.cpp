@@ -17,8 +17,16 @@ namespace vettra::compare {
 namespace fs = std::filesystem;
 
 AtomicFile::AtomicFile(fs::path path) : path_(std::move(path)) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path_, error);
+  if (fs::is_directory(status)) {
+    throw std::runtime_error("cannot write " + path_.string() + ": Is a directory");
+  }
+  // A device or a pipe (/dev/stdout, a FIFO) is written in place: renaming a file over
+  // it would replace the device node rather than write to it.
+  direct_ = fs::exists(status) && !fs::is_regular_file(status);
   temporary_ = path_;
-  temporary_ += ".tmp-" + std::to_string(::getpid());
+  if (!direct_) temporary_ += ".tmp-" + std::to_string(::getpid());
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
   if (!out_) {
     throw std::runtime_error("cannot write " + path_.string() + ": " + std::strerror(errno));
@@ -29,23 +37,29 @@ AtomicFile::~AtomicFile() {
   if (!committed_) {
     out_.close();
     std::error_code ignored;
-    fs::remove(temporary_, ignored);
+    if (!direct_) fs::remove(temporary_, ignored);
   }
 }
 
 void AtomicFile::commit() {
+  errno = 0;
   out_.flush();
+  const int write_errno = errno;
   const bool written = static_cast<bool>(out_);
   out_.close();
   std::error_code error;
   if (!written || out_.fail()) {
-    fs::remove(temporary_, error);
-    throw std::runtime_error("cannot write " + path_.string() + ": write failed");
+    if (!direct_) fs::remove(temporary_, error);
+    throw std::runtime_error("cannot write " + path_.string() + ": " +
+                             (write_errno != 0 ? std::strerror(write_errno) : "write failed"));
   }
-  fs::rename(temporary_, path_, error);
-  if (error) {
-    fs::remove(temporary_, error);
-    throw std::runtime_error("cannot write " + path_.string() + ": " + error.message());
+  if (!direct_) {
+    fs::rename(temporary_, path_, error);
+    if (error) {
+      const std::string reason = error.message();
+      fs::remove(temporary_, error);
+      throw std::runtime_error("cannot write " + path_.string() + ": " + reason);
+    }
   }
   committed_ = true;
 }

@@ -15,7 +15,8 @@
 namespace vettra::compare {
 
 // A file written under a temporary name in the same directory and renamed into place by
-// commit(), so a reader never sees half a file. Throws std::runtime_error on failure.
+// commit(), so a reader never sees half a file; a device or pipe is written in place.
+// Throws std::runtime_error on failure.
 class AtomicFile {
  public:
   explicit AtomicFile(std::filesystem::path path);
@@ -31,6 +32,7 @@ class AtomicFile {
   std::filesystem::path temporary_;
   std::ofstream out_;
   bool committed_ = false;
+  bool direct_ = false;  // not a regular file: no temporary name, no rename
 };
 
 // Every difference of every part, one line each; missing, new and unreadable parts get

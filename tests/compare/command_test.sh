@@ -85,6 +85,16 @@ echo '{"families": [{"name": "volume", "rule": "fuzzy"}]}' >bad_rules.json
 refused rules 'bad_rules.json: families[0]: rule "fuzzy" is not one of exact, numeric, ignored' \
   before after --rules bad_rules.json
 refused output "cannot write missing_dir/page.html" before after --html missing_dir/page.html
+mkdir -p a_directory
+refused output_dir "cannot write a_directory: Is a directory" before after --csv a_directory
+if [ -c /dev/full ]; then
+  # A full disk: the failure is reported, and the device is written, not replaced.
+  refused full_disk "cannot write /dev/full: No space left on device" before after --csv /dev/full
+  [ -c /dev/full ] || fail "full_disk: /dev/full is no longer a device"
+  "$cmp" before after >/dev/full 2>full_stdout.err
+  [ $? -eq 2 ] && grep -qF "cannot write the summary to standard output" full_stdout.err ||
+    fail "full_stdout: a summary that could not be written was not reported"
+fi
 if [ "$(id -u)" -ne 0 ]; then
   mkdir locked && chmod 000 locked
   refused locked "cannot read directory locked: Permission denied" before locked
