@@ -114,8 +114,11 @@ PartResult compare_pair(const PartPair &pair, TreeComparer &comparer, const Rule
   PartResult result;
   result.name = pair.name;
   if (pair.before == nullptr || pair.after == nullptr) {
-    result.verdict = pair.before == nullptr ? Verdict::new_part : Verdict::missing;
     const SideEntry &entry = pair.before ? *pair.before : *pair.after;
+    // A line of a result file that is not a record is unreadable wherever it stands.
+    result.verdict = !entry.problem.empty()   ? Verdict::unreadable
+                     : pair.before == nullptr ? Verdict::new_part
+                                              : Verdict::missing;
     const char *side = pair.before ? "before" : "after";
     if (!entry.problem.empty()) {
       add_note(result, side, entry.problem);

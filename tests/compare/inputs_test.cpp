@@ -174,6 +174,38 @@ TEST(ResultFile, AChangedResultRecordIsFlaggedWhateverTheReportSays) {
   fs::remove_all(dir);
 }
 
+// Lines of a result file that are not records: unreadable on either side (never "missing"
+// or "new"), and a long one is cut in the note.
+TEST(ResultFile, LinesThatAreNotRecordsAreUnreadable) {
+  const fs::path dir = fresh_dir("garbage");
+  write_file(dir / "out" / "bracket.xml", ReportText().text());
+  write_file(dir / "before.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "parts/bracket.prt;0;OK;out/bracket.xml\n"
+             "garbage here\n" +
+                 std::string(100000, 'x') + "\n");
+  write_file(dir / "after.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "parts/bracket.prt;0;OK;out/bracket.xml\n");
+  const Side before = load_side(dir / "before.txt");
+  const Side after = load_side(dir / "after.txt");
+  const Rules rules = Rules::profile("strict");
+  TreeComparer comparer(rules);
+  // The stray lines on the first side, then on the second.
+  for (const auto &pairs : {pair_sides(before, after), pair_sides(after, before)}) {
+    ASSERT_EQ(pairs.size(), 3u);
+    for (const PartPair &pair : pairs) {
+      if (pair.name.rfind("line ", 0) != 0) continue;
+      const PartResult result = compare_pair(pair, comparer, rules);
+      EXPECT_EQ(result.verdict, Verdict::unreadable) << pair.name;
+      ASSERT_EQ(result.notes.size(), 1u);
+      EXPECT_LT(result.notes[0].size(), 200u);
+      EXPECT_NE(result.notes[0].find("not a result record: "), std::string::npos);
+    }
+  }
+  fs::remove_all(dir);
+}
+
 TEST(Sides, ClearErrorsForSidesThatCannotBeCompared) {
   const fs::path dir = fresh_dir("sides");
   write_file(dir / "reports" / "a.xml", ReportText().text());
