@@ -107,6 +107,9 @@ PartSummary summarize(const PartResult &result) {
   }
   if (summary.first.empty() && first_within != nullptr) summary.first = one_line(*first_within);
   if (summary.first.empty() && !result.notes.empty()) summary.first = result.notes.front();
+  for (const std::string &note : result.notes) {
+    if (note.find(": read with recovery") != std::string::npos) summary.recovered = true;
+  }
   return summary;
 }
 

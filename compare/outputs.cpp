@@ -123,6 +123,14 @@ void DifferenceFile::add(const PartResult &result) {
     row(result, "", verdict_name(result.verdict), result.verdict == Verdict::new_part ? "" : notes,
         result.verdict == Verdict::new_part ? notes : "", "", "", verdict_name(result.verdict),
         none);
+  } else {
+    // Notes of a compared part (read with recovery, a report that was not written) go
+    // with it, so that the file shows what the verdict rests on.
+    for (const std::string &note : result.notes) {
+      const bool before = note.rfind("before: ", 0) == 0;
+      row(result, "", "note", before ? note : "", before ? "" : note, "", "",
+          verdict_name(result.verdict), none);
+    }
   }
   for (const Difference &difference : result.differences) {
     row(result, difference.path, change_name(difference.change), difference.before,
@@ -134,6 +142,7 @@ void DifferenceFile::add(const PartResult &result) {
 void Totals::add(const PartResult &result) {
   ++counts[static_cast<size_t>(result.verdict)];
   parts.push_back(summarize(result));
+  if (parts.back().recovered) ++recovered;
   bytes += result.bytes;
 }
 
@@ -153,6 +162,19 @@ void print_summary(std::ostream &out, const Totals &totals, size_t top) {
   }
   out << "  " << std::left << std::setw(16) << "total" << std::right << std::setw(7)
       << totals.total() << '\n';
+  if (totals.recovered > 0) {
+    out << "\nRead with recovery (ill-formed XML, compared all the same): " << totals.recovered
+        << (totals.recovered == 1 ? " part\n" : " parts\n");
+    size_t listed = 0;
+    for (const PartSummary &part : totals.parts) {
+      if (!part.recovered) continue;
+      if (listed++ == top) {
+        out << "  ...\n";
+        break;
+      }
+      out << "  " << part.name << '\n';
+    }
+  }
   std::vector<const PartSummary *> worst;
   for (const PartSummary &part : totals.parts) {
     if (part.verdict != Verdict::same) worst.push_back(&part);

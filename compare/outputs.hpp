@@ -69,6 +69,7 @@ struct Totals {
   std::array<size_t, verdict_count> counts{};
   std::vector<PartSummary> parts;
   std::uintmax_t bytes = 0;
+  size_t recovered = 0;  // parts read with recovery, whatever their verdict
   void add(const PartResult &result);
   size_t total() const { return parts.size(); }
   bool all_good() const;  // every part the same or within tolerance

@@ -73,6 +73,19 @@ printf '%s\n' 'ObjectCLI;ResultCode;ResultMsg;xml_filename' \
 run results 1 before.txt after.txt
 same_text "$expected/results.out" results.out
 
+# A name with an unescaped "&" (written so by the plug-in): compared all the same, and
+# the part is marked in the summary and in the difference file.
+mkdir -p rec_before rec_after
+sed 's#<Name>Entire Part</Name>#<Name>Nuts \& Bolts</Name>#' before/bracket.xml >rec_before/bracket.xml
+sed 's#<Name>Entire Part</Name>#<Name>Nuts \& Bolts</Name>#' after/bracket.xml >rec_after/bracket.xml
+run recovery 1 rec_before rec_after --csv rec.csv
+grep -qxF 'Read with recovery (ill-formed XML, compared all the same): 1 part' recovery.out &&
+  grep -qxF '  bracket.xml' recovery.out || fail "recovery: $(cat recovery.out)"
+grep -q '^bracket.xml,differs,,note,"before: read with recovery (' rec.csv &&
+  grep -q '^bracket.xml,differs,,note,,"after: read with recovery (' rec.csv &&
+  grep -qE 'Refset\[Nuts [^]]*\]/Volume,changed,7000.000000,7000.500000' rec.csv ||
+  fail "recovery: rec.csv lacks the notes or the difference: $(cat rec.csv)"
+
 # Inputs that cannot be compared: a clear message and exit status 2.
 refused same_dir "both sides are the same directory (before): nothing to compare" before before
 refused same_dir_dot "both sides are the same directory" before ./before/.
