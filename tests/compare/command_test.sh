@@ -92,6 +92,8 @@ refused same_dir_dot "both sides are the same directory" before ./before/.
 refused absent "cannot read nowhere: No such file or directory" before nowhere
 refused not_dir "cannot read before/bracket.xml/sub: Not a directory" before before/bracket.xml/sub
 refused not_results "is neither a directory nor a result file" before before/bracket.xml
+mkdir -p empty_a empty_b
+refused empty_sides "no reports in empty_a nor in empty_b: nothing to compare" empty_a empty_b
 refused profile "--profile" before after --profile lenient
 refused operand "AFTER is required" before
 echo '{"families": [{"name": "volume", "rule": "fuzzy"}]}' >bad_rules.json
