@@ -241,10 +241,19 @@ Report parse_report(std::string_view content, const std::string &name) {
 }
 
 Report read_report(const std::filesystem::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    return unreadable("cannot read " + file.string() + ": Is a directory");
+  }
+  std::string content;
+  try {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+  } catch (const std::exception &failure) {  // a read error inside the stream buffer
+    return unreadable("cannot read " + file.string() + ": " + failure.what());
+  }
   Report report = parse_report(content, file.string());
   report.bytes = content.size();
   return report;

@@ -174,6 +174,33 @@ TEST(ResultFile, AChangedResultRecordIsFlaggedWhateverTheReportSays) {
   fs::remove_all(dir);
 }
 
+// A record naming a directory: that part is unreadable, the other parts are compared
+// (reading a directory used to throw inside a worker thread and abort the run).
+TEST(ResultFile, AReportPathThatIsADirectoryIsUnreadable) {
+  const fs::path dir = fresh_dir("dir_report");
+  write_file(dir / "out" / "a.xml", ReportText().text());
+  write_file(dir / "out" / "b.xml", ReportText().text());
+  fs::create_directories(dir / "odd" / "a.xml");
+  write_file(dir / "before.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "a.prt;0;OK;odd/a.xml\nb.prt;0;OK;out/b.xml\n");
+  write_file(dir / "after.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "a.prt;0;OK;out/a.xml\nb.prt;0;OK;out/b.xml\n");
+  std::vector<PartResult> results;
+  run_comparison(
+      pair_sides(load_side(dir / "before.txt"), load_side(dir / "after.txt")),
+      Rules::profile("strict"), 2, [&](const PartResult &result) { results.push_back(result); },
+      nullptr);
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].verdict, Verdict::unreadable);
+  ASSERT_EQ(results[0].notes.size(), 1u);
+  EXPECT_EQ(results[0].notes[0],
+            "before: cannot read " + (dir / "odd" / "a.xml").string() + ": Is a directory");
+  EXPECT_EQ(results[1].verdict, Verdict::same);
+  fs::remove_all(dir);
+}
+
 // Lines of a result file that are not records: unreadable on either side (never "missing"
 // or "new"), and a long one is cut in the note.
 TEST(ResultFile, LinesThatAreNotRecordsAreUnreadable) {
