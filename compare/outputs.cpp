@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iomanip>
@@ -15,6 +16,49 @@
 
 namespace vettra::compare {
 namespace fs = std::filesystem;
+
+namespace {
+
+// Temporary files not yet renamed, removed when the run is interrupted (Ctrl-C, kill), so
+// that an interrupted run leaves no half-written file behind. Plain arrays: the signal
+// handler may only call async-signal-safe functions.
+constexpr int pending_slots = 8;
+constexpr size_t pending_path_size = 4096;
+char pending_paths[pending_slots][pending_path_size];
+volatile std::sig_atomic_t pending_used[pending_slots];
+
+extern "C" void remove_pending_and_die(int signal_number) {
+  for (int i = 0; i < pending_slots; ++i) {
+    if (pending_used[i]) ::unlink(pending_paths[i]);
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+int register_pending(const fs::path &temporary) {
+  static const bool handlers = [] {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+      std::signal(signal_number, remove_pending_and_die);
+    }
+    return true;
+  }();
+  (void)handlers;
+  const std::string text = temporary.string();
+  if (text.size() >= pending_path_size) return -1;
+  for (int i = 0; i < pending_slots; ++i) {
+    if (pending_used[i]) continue;
+    std::memcpy(pending_paths[i], text.c_str(), text.size() + 1);
+    pending_used[i] = 1;
+    return i;
+  }
+  return -1;  // more outputs than slots: that one is not cleaned up on a signal
+}
+
+void unregister_pending(int slot) {
+  if (slot >= 0) pending_used[slot] = 0;
+}
+
+}  // namespace
 
 AtomicFile::AtomicFile(fs::path path) : path_(std::move(path)) {
   std::error_code error;
@@ -27,13 +71,16 @@ AtomicFile::AtomicFile(fs::path path) : path_(std::move(path)) {
   direct_ = fs::exists(status) && !fs::is_regular_file(status);
   temporary_ = path_;
   if (!direct_) temporary_ += ".tmp-" + std::to_string(::getpid());
+  if (!direct_) pending_slot_ = register_pending(temporary_);
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
   if (!out_) {
+    unregister_pending(pending_slot_);
     throw std::runtime_error("cannot write " + path_.string() + ": " + std::strerror(errno));
   }
 }
 
 AtomicFile::~AtomicFile() {
+  unregister_pending(pending_slot_);
   if (!committed_) {
     out_.close();
     std::error_code ignored;
@@ -55,6 +102,7 @@ void AtomicFile::commit() {
   }
   if (!direct_) {
     fs::rename(temporary_, path_, error);
+    if (!error) unregister_pending(pending_slot_);
     if (error) {
       const std::string reason = error.message();
       fs::remove(temporary_, error);

@@ -32,7 +32,8 @@ class AtomicFile {
   std::filesystem::path temporary_;
   std::ofstream out_;
   bool committed_ = false;
-  bool direct_ = false;  // not a regular file: no temporary name, no rename
+  bool direct_ = false;    // not a regular file: no temporary name, no rename
+  int pending_slot_ = -1;  // where the temporary name waits for removal on a signal
 };
 
 // Every difference of every part, one line each; missing, new and unreadable parts get

@@ -86,6 +86,23 @@ grep -q '^bracket.xml,differs,,note,"before: read with recovery (' rec.csv &&
   grep -qE 'Refset\[Nuts [^]]*\]/Volume,changed,7000.000000,7000.500000' rec.csv ||
   fail "recovery: rec.csv lacks the notes or the difference: $(cat rec.csv)"
 
+# An interrupted run leaves neither the outputs nor their temporary files. Enough pairs
+# that the run is still going when the signal comes.
+python3 -c 'import os
+for side in ("many_before", "many_after"):
+    os.makedirs(side, exist_ok=True)
+    for i in range(1500):
+        link = f"{side}/p{i}.xml"
+        if not os.path.islink(link):
+            os.symlink(os.path.abspath("before/drive_unit.xml"), link)'
+"$cmp" many_before many_after --jobs 1 --csv killed.csv --html killed.html >/dev/null 2>&1 &
+killed_pid=$!
+sleep 0.3
+kill -TERM "$killed_pid"
+wait "$killed_pid"
+[ $? -eq 143 ] || fail "killed: the run ended before the signal; use more pairs"
+ls killed.* >/dev/null 2>&1 && fail "killed: files left behind: $(ls killed.*)"
+
 # Inputs that cannot be compared: a clear message and exit status 2.
 refused same_dir "both sides are the same directory (before): nothing to compare" before before
 refused same_dir_dot "both sides are the same directory" before ./before/.
