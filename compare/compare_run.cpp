@@ -70,6 +70,24 @@ std::string one_line(const Difference &difference) {
 
 }  // namespace
 
+namespace {
+
+// compare_pair on a worker thread: a failure (out of memory on a huge report, say) is
+// that part's verdict, not the end of the run.
+PartResult guarded_compare(const PartPair &pair, TreeComparer &comparer, const Rules &rules) {
+  try {
+    return compare_pair(pair, comparer, rules);
+  } catch (const std::exception &failure) {
+    PartResult result;
+    result.name = pair.name;
+    result.verdict = Verdict::unreadable;
+    result.notes.push_back(std::string("cannot compare: ") + failure.what());
+    return result;
+  }
+}
+
+}  // namespace
+
 const char *verdict_name(Verdict verdict) {
   switch (verdict) {
     case Verdict::same:
@@ -107,6 +125,9 @@ PartSummary summarize(const PartResult &result) {
   }
   if (summary.first.empty() && first_within != nullptr) summary.first = one_line(*first_within);
   if (summary.first.empty() && !result.notes.empty()) summary.first = result.notes.front();
+  for (const std::string &note : result.notes) {
+    if (note.find(": read with recovery") != std::string::npos) summary.recovered = true;
+  }
   return summary;
 }
 
@@ -114,8 +135,11 @@ PartResult compare_pair(const PartPair &pair, TreeComparer &comparer, const Rule
   PartResult result;
   result.name = pair.name;
   if (pair.before == nullptr || pair.after == nullptr) {
-    result.verdict = pair.before == nullptr ? Verdict::new_part : Verdict::missing;
     const SideEntry &entry = pair.before ? *pair.before : *pair.after;
+    // A line of a result file that is not a record is unreadable wherever it stands.
+    result.verdict = !entry.problem.empty()   ? Verdict::unreadable
+                     : pair.before == nullptr ? Verdict::new_part
+                                              : Verdict::missing;
     const char *side = pair.before ? "before" : "after";
     if (!entry.problem.empty()) {
       add_note(result, side, entry.problem);
@@ -170,7 +194,7 @@ void run_comparison(const std::vector<PartPair> &pairs, const Rules &rules, unsi
         std::unique_lock<std::mutex> lock(mutex);
         room.wait(lock, [&] { return index < next_out + window; });
       }
-      PartResult result = compare_pair(pairs[index], comparer, rules);
+      PartResult result = guarded_compare(pairs[index], comparer, rules);
       std::lock_guard<std::mutex> lock(mutex);
       pending.emplace(index, std::move(result));
       bool moved = false;

@@ -31,10 +31,11 @@ struct PartResult {
 struct PartSummary {
   std::string name;
   Verdict verdict = Verdict::same;
-  size_t differing = 0;  // differences outside the rules
-  size_t within = 0;     // numeric differences inside the tolerance
-  double largest = 0;    // largest relative size of a numeric difference
-  std::string first;     // the first difference outside the rules, or the first note
+  size_t differing = 0;    // differences outside the rules
+  size_t within = 0;       // numeric differences inside the tolerance
+  double largest = 0;      // largest relative size of a numeric difference
+  std::string first;       // the first difference outside the rules, or the first note
+  bool recovered = false;  // a report of it was ill-formed and read with recovery
 };
 
 PartSummary summarize(const PartResult &result);

@@ -43,6 +43,7 @@ tr.within td { color: #666; }
 .bar { display: inline-block; height: 0.7em; background: #d33; vertical-align: middle;
   margin-right: 0.4em; }
 tr.within .bar { background: #9b9; }
+.rec { color: #7a0070; font-size: 0.85em; }
 .notes { margin: 0.3em 0 0.3em 1.5em; color: #7a0070; }
 </style>
 </head>
@@ -135,7 +136,9 @@ constexpr const char *page_script = R"html(];
       const tr = el("tr", null, "part" + (opened.has(p.n) ? " open" : ""));
       tr.dataset.part = p.n;
       tr.dataset.verdict = p.v;
-      tr.appendChild(el("td", p.n));
+      const name = el("td", p.n);
+      if (p.rec) name.appendChild(el("span", " (read with recovery)", "rec"));
+      tr.appendChild(name);
       tr.appendChild(el("td", p.v, cls(p.v)));
       tr.appendChild(el("td", p.k, "num"));
       tr.appendChild(el("td", p.w, "num"));
@@ -257,10 +260,15 @@ void HtmlPage::add(const PartResult &result) {
                      d.within ? 1 : 0,
                      std::isnan(d.relative) ? nlohmann::json() : nlohmann::json(d.relative)});
   }
-  const nlohmann::json part = {{"n", result.name},       {"v", verdict_name(result.verdict)},
-                               {"k", summary.differing}, {"w", summary.within},
-                               {"r", summary.largest},   {"f", summary.first},
-                               {"notes", result.notes},  {"d", std::move(diffs)}};
+  const nlohmann::json part = {{"n", result.name},
+                               {"v", verdict_name(result.verdict)},
+                               {"k", summary.differing},
+                               {"w", summary.within},
+                               {"r", summary.largest},
+                               {"f", summary.first},
+                               {"notes", result.notes},
+                               {"d", std::move(diffs)},
+                               {"rec", summary.recovered ? 1 : 0}};
   file_.out() << (first_ ? "" : ",\n") << script_json(part);
   first_ = false;
 }

@@ -118,6 +118,11 @@ int run(const Options &options) {
   const Side before = load_side(options.before);
   const Side after = load_side(options.after);
   check_distinct(before, after);
+  // Two empty sides are most likely two wrong paths, not a successful comparison.
+  if (before.entries.empty() && after.entries.empty()) {
+    throw std::runtime_error("no reports in " + options.before + " nor in " + options.after +
+                             ": nothing to compare");
+  }
   const std::vector<PartPair> pairs = pair_sides(before, after);
 
   std::unique_ptr<DifferenceFile> csv;
@@ -153,6 +158,8 @@ int run(const Options &options) {
   if (csv) std::cout << "Differences: " << options.csv << '\n';
   if (jsonl) std::cout << "Differences: " << options.jsonl << '\n';
   if (html) std::cout << "Page: " << options.html << '\n';
+  std::cout.flush();
+  if (!std::cout) throw std::runtime_error("cannot write the summary to standard output");
   return totals.all_good() ? exit_same : exit_differs;
 }
 

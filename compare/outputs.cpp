@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iomanip>
@@ -16,36 +17,97 @@
 namespace vettra::compare {
 namespace fs = std::filesystem;
 
+namespace {
+
+// Temporary files not yet renamed, removed when the run is interrupted (Ctrl-C, kill), so
+// that an interrupted run leaves no half-written file behind. Plain arrays: the signal
+// handler may only call async-signal-safe functions.
+constexpr int pending_slots = 8;
+constexpr size_t pending_path_size = 4096;
+char pending_paths[pending_slots][pending_path_size];
+volatile std::sig_atomic_t pending_used[pending_slots];
+
+extern "C" void remove_pending_and_die(int signal_number) {
+  for (int i = 0; i < pending_slots; ++i) {
+    if (pending_used[i]) ::unlink(pending_paths[i]);
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+int register_pending(const fs::path &temporary) {
+  static const bool handlers = [] {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+      std::signal(signal_number, remove_pending_and_die);
+    }
+    return true;
+  }();
+  (void)handlers;
+  const std::string text = temporary.string();
+  if (text.size() >= pending_path_size) return -1;
+  for (int i = 0; i < pending_slots; ++i) {
+    if (pending_used[i]) continue;
+    std::memcpy(pending_paths[i], text.c_str(), text.size() + 1);
+    pending_used[i] = 1;
+    return i;
+  }
+  return -1;  // more outputs than slots: that one is not cleaned up on a signal
+}
+
+void unregister_pending(int slot) {
+  if (slot >= 0) pending_used[slot] = 0;
+}
+
+}  // namespace
+
 AtomicFile::AtomicFile(fs::path path) : path_(std::move(path)) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path_, error);
+  if (fs::is_directory(status)) {
+    throw std::runtime_error("cannot write " + path_.string() + ": Is a directory");
+  }
+  // A device or a pipe (/dev/stdout, a FIFO) is written in place: renaming a file over
+  // it would replace the device node rather than write to it.
+  direct_ = fs::exists(status) && !fs::is_regular_file(status);
   temporary_ = path_;
-  temporary_ += ".tmp-" + std::to_string(::getpid());
+  if (!direct_) temporary_ += ".tmp-" + std::to_string(::getpid());
+  if (!direct_) pending_slot_ = register_pending(temporary_);
   out_.open(temporary_, std::ios::binary | std::ios::trunc);
   if (!out_) {
+    unregister_pending(pending_slot_);
     throw std::runtime_error("cannot write " + path_.string() + ": " + std::strerror(errno));
   }
 }
 
 AtomicFile::~AtomicFile() {
+  unregister_pending(pending_slot_);
   if (!committed_) {
     out_.close();
     std::error_code ignored;
-    fs::remove(temporary_, ignored);
+    if (!direct_) fs::remove(temporary_, ignored);
   }
 }
 
 void AtomicFile::commit() {
+  errno = 0;
   out_.flush();
+  const int write_errno = errno;
   const bool written = static_cast<bool>(out_);
   out_.close();
   std::error_code error;
   if (!written || out_.fail()) {
-    fs::remove(temporary_, error);
-    throw std::runtime_error("cannot write " + path_.string() + ": write failed");
+    if (!direct_) fs::remove(temporary_, error);
+    throw std::runtime_error("cannot write " + path_.string() + ": " +
+                             (write_errno != 0 ? std::strerror(write_errno) : "write failed"));
   }
-  fs::rename(temporary_, path_, error);
-  if (error) {
-    fs::remove(temporary_, error);
-    throw std::runtime_error("cannot write " + path_.string() + ": " + error.message());
+  if (!direct_) {
+    fs::rename(temporary_, path_, error);
+    if (!error) unregister_pending(pending_slot_);
+    if (error) {
+      const std::string reason = error.message();
+      fs::remove(temporary_, error);
+      throw std::runtime_error("cannot write " + path_.string() + ": " + reason);
+    }
   }
   committed_ = true;
 }
@@ -109,6 +171,14 @@ void DifferenceFile::add(const PartResult &result) {
     row(result, "", verdict_name(result.verdict), result.verdict == Verdict::new_part ? "" : notes,
         result.verdict == Verdict::new_part ? notes : "", "", "", verdict_name(result.verdict),
         none);
+  } else {
+    // Notes of a compared part (read with recovery, a report that was not written) go
+    // with it, so that the file shows what the verdict rests on.
+    for (const std::string &note : result.notes) {
+      const bool before = note.rfind("before: ", 0) == 0;
+      row(result, "", "note", before ? note : "", before ? "" : note, "", "",
+          verdict_name(result.verdict), none);
+    }
   }
   for (const Difference &difference : result.differences) {
     row(result, difference.path, change_name(difference.change), difference.before,
@@ -120,6 +190,7 @@ void DifferenceFile::add(const PartResult &result) {
 void Totals::add(const PartResult &result) {
   ++counts[static_cast<size_t>(result.verdict)];
   parts.push_back(summarize(result));
+  if (parts.back().recovered) ++recovered;
   bytes += result.bytes;
 }
 
@@ -139,6 +210,19 @@ void print_summary(std::ostream &out, const Totals &totals, size_t top) {
   }
   out << "  " << std::left << std::setw(16) << "total" << std::right << std::setw(7)
       << totals.total() << '\n';
+  if (totals.recovered > 0) {
+    out << "\nRead with recovery (ill-formed XML, compared all the same): " << totals.recovered
+        << (totals.recovered == 1 ? " part\n" : " parts\n");
+    size_t listed = 0;
+    for (const PartSummary &part : totals.parts) {
+      if (!part.recovered) continue;
+      if (listed++ == top) {
+        out << "  ...\n";
+        break;
+      }
+      out << "  " << part.name << '\n';
+    }
+  }
   std::vector<const PartSummary *> worst;
   for (const PartSummary &part : totals.parts) {
     if (part.verdict != Verdict::same) worst.push_back(&part);

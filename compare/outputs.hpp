@@ -15,7 +15,8 @@
 namespace vettra::compare {
 
 // A file written under a temporary name in the same directory and renamed into place by
-// commit(), so a reader never sees half a file. Throws std::runtime_error on failure.
+// commit(), so a reader never sees half a file; a device or pipe is written in place.
+// Throws std::runtime_error on failure.
 class AtomicFile {
  public:
   explicit AtomicFile(std::filesystem::path path);
@@ -31,6 +32,8 @@ class AtomicFile {
   std::filesystem::path temporary_;
   std::ofstream out_;
   bool committed_ = false;
+  bool direct_ = false;    // not a regular file: no temporary name, no rename
+  int pending_slot_ = -1;  // where the temporary name waits for removal on a signal
 };
 
 // Every difference of every part, one line each; missing, new and unreadable parts get
@@ -67,6 +70,7 @@ struct Totals {
   std::array<size_t, verdict_count> counts{};
   std::vector<PartSummary> parts;
   std::uintmax_t bytes = 0;
+  size_t recovered = 0;  // parts read with recovery, whatever their verdict
   void add(const PartResult &result);
   size_t total() const { return parts.size(); }
   bool all_good() const;  // every part the same or within tolerance

@@ -5,6 +5,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +143,41 @@ Node build_node(xmlNodePtr element) {
   return node;
 }
 
+// Reports nest a dozen levels; a file nested far deeper is not one, and reading it
+// recursively would exhaust the stack.
+constexpr int deepest_report = 256;
+
+// How deeply elements nest below `root`, counted without recursion and given up past
+// `limit`.
+int element_depth(xmlNodePtr root, int limit) {
+  int depth = 1;
+  int deepest = 1;
+  xmlNodePtr node = root;
+  while (node != nullptr) {
+    xmlNodePtr child = node->children;
+    while (child != nullptr && child->type != XML_ELEMENT_NODE) child = child->next;
+    if (child != nullptr) {
+      node = child;
+      deepest = std::max(deepest, ++depth);
+      if (deepest > limit) return deepest;
+      continue;
+    }
+    // No element below: the next element sibling here or of an ancestor.
+    while (node != nullptr && node != root) {
+      xmlNodePtr next = node->next;
+      while (next != nullptr && next->type != XML_ELEMENT_NODE) next = next->next;
+      if (next != nullptr) {
+        node = next;
+        break;
+      }
+      node = node->parent;
+      --depth;
+    }
+    if (node == root) break;
+  }
+  return deepest;
+}
+
 Report unreadable(std::string message) {
   Report report;
   report.state = ReadState::unreadable;
@@ -186,6 +222,10 @@ Report parse_report(std::string_view content, const std::string &name) {
   if (body.size() < end_tag.size() || body.substr(body.size() - end_tag.size()) != end_tag) {
     return unreadable("truncated report: it does not end with " + end_tag);
   }
+  if (element_depth(root, deepest_report) > deepest_report) {
+    return unreadable("not a Vettra report: elements nested more than " +
+                      std::to_string(deepest_report) + " deep");
+  }
   Report report;
   report.bytes = content.size();
   report.root = build_node(root);
@@ -201,10 +241,19 @@ Report parse_report(std::string_view content, const std::string &name) {
 }
 
 Report read_report(const std::filesystem::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    return unreadable("cannot read " + file.string() + ": Is a directory");
+  }
+  std::string content;
+  try {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) return unreadable("cannot read " + file.string() + ": " + std::strerror(errno));
+  } catch (const std::exception &failure) {  // a read error inside the stream buffer
+    return unreadable("cannot read " + file.string() + ": " + failure.what());
+  }
   Report report = parse_report(content, file.string());
   report.bytes = content.size();
   return report;

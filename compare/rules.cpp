@@ -273,6 +273,10 @@ void Rules::apply_json(const std::string &text, const std::string &label) {
 }
 
 void Rules::apply_file(const std::filesystem::path &file) {
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    throw std::runtime_error("cannot read rules file " + file.string() + ": Is a directory");
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read rules file " + file.string());
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -121,7 +121,9 @@ Side load_result_file(const fs::path &where) {
     ResultRecord record;
     if (!parse_result_record(line, record)) {
       entry.name = "line " + std::to_string(number);
-      entry.problem = "not a result record: " + line;
+      constexpr size_t shown = 100;  // a stray line may be megabytes long
+      entry.problem =
+          "not a result record: " + (line.size() > shown ? line.substr(0, shown) + "..." : line);
     } else {
       record.line = number;
       const bool named = !record.report.empty() && record.report != no_report;

@@ -73,18 +73,60 @@ printf '%s\n' 'ObjectCLI;ResultCode;ResultMsg;xml_filename' \
 run results 1 before.txt after.txt
 same_text "$expected/results.out" results.out
 
+# A name with an unescaped "&" (written so by the plug-in): compared all the same, and
+# the part is marked in the summary and in the difference file.
+mkdir -p rec_before rec_after
+sed 's#<Name>Entire Part</Name>#<Name>Nuts \& Bolts</Name>#' before/bracket.xml >rec_before/bracket.xml
+sed 's#<Name>Entire Part</Name>#<Name>Nuts \& Bolts</Name>#' after/bracket.xml >rec_after/bracket.xml
+run recovery 1 rec_before rec_after --csv rec.csv
+grep -qxF 'Read with recovery (ill-formed XML, compared all the same): 1 part' recovery.out &&
+  grep -qxF '  bracket.xml' recovery.out || fail "recovery: $(cat recovery.out)"
+grep -q '^bracket.xml,differs,,note,"before: read with recovery (' rec.csv &&
+  grep -q '^bracket.xml,differs,,note,,"after: read with recovery (' rec.csv &&
+  grep -qE 'Refset\[Nuts [^]]*\]/Volume,changed,7000.000000,7000.500000' rec.csv ||
+  fail "recovery: rec.csv lacks the notes or the difference: $(cat rec.csv)"
+
+# An interrupted run leaves neither the outputs nor their temporary files. Enough pairs
+# that the run is still going when the signal comes.
+python3 -c 'import os
+for side in ("many_before", "many_after"):
+    os.makedirs(side, exist_ok=True)
+    for i in range(1500):
+        link = f"{side}/p{i}.xml"
+        if not os.path.islink(link):
+            os.symlink(os.path.abspath("before/drive_unit.xml"), link)'
+"$cmp" many_before many_after --jobs 1 --csv killed.csv --html killed.html >/dev/null 2>&1 &
+killed_pid=$!
+sleep 0.3
+kill -TERM "$killed_pid"
+wait "$killed_pid"
+[ $? -eq 143 ] || fail "killed: the run ended before the signal; use more pairs"
+ls killed.* >/dev/null 2>&1 && fail "killed: files left behind: $(ls killed.*)"
+
 # Inputs that cannot be compared: a clear message and exit status 2.
 refused same_dir "both sides are the same directory (before): nothing to compare" before before
 refused same_dir_dot "both sides are the same directory" before ./before/.
 refused absent "cannot read nowhere: No such file or directory" before nowhere
 refused not_dir "cannot read before/bracket.xml/sub: Not a directory" before before/bracket.xml/sub
 refused not_results "is neither a directory nor a result file" before before/bracket.xml
+mkdir -p empty_a empty_b
+refused empty_sides "no reports in empty_a nor in empty_b: nothing to compare" empty_a empty_b
 refused profile "--profile" before after --profile lenient
 refused operand "AFTER is required" before
 echo '{"families": [{"name": "volume", "rule": "fuzzy"}]}' >bad_rules.json
 refused rules 'bad_rules.json: families[0]: rule "fuzzy" is not one of exact, numeric, ignored' \
   before after --rules bad_rules.json
 refused output "cannot write missing_dir/page.html" before after --html missing_dir/page.html
+mkdir -p a_directory
+refused output_dir "cannot write a_directory: Is a directory" before after --csv a_directory
+if [ -c /dev/full ]; then
+  # A full disk: the failure is reported, and the device is written, not replaced.
+  refused full_disk "cannot write /dev/full: No space left on device" before after --csv /dev/full
+  [ -c /dev/full ] || fail "full_disk: /dev/full is no longer a device"
+  "$cmp" before after >/dev/full 2>full_stdout.err
+  [ $? -eq 2 ] && grep -qF "cannot write the summary to standard output" full_stdout.err ||
+    fail "full_stdout: a summary that could not be written was not reported"
+fi
 if [ "$(id -u)" -ne 0 ]; then
   mkdir locked && chmod 000 locked
   refused locked "cannot read directory locked: Permission denied" before locked

@@ -35,6 +35,15 @@ std::string truncated() {
   return text.substr(0, text.size() / 2);
 }
 
+// Far deeper than any report: must be refused, not read by recursion until the stack ends.
+std::string deeply_nested() {
+  constexpr int depth = 100000;
+  std::string text = "<?xml version=\"1.0\"?>\n<Trellum_VettraData>";
+  for (int i = 0; i < depth; ++i) text += "<a>";
+  for (int i = 0; i < depth; ++i) text += "</a>";
+  return text + "</Trellum_VettraData>\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Inputs, BadReport,
     ::testing::Values(BadInput{"empty", "", "empty file"}, BadInput{"blank", " \n\n", "empty file"},
@@ -47,8 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"other",
                                "<?xml version=\"1.0\"?>\n<project><name>x</name></project>\n",
                                "not a Vettra report: its root element is <project>"},
-                      BadInput{"text", "ObjectCLI;ResultCode\nsome text\n", "not XML"}),
+                      BadInput{"text", "ObjectCLI;ResultCode\nsome text\n", "not XML"},
+                      BadInput{"nested", deeply_nested(),
+                               "not a Vettra report: elements nested more than 256 deep"}),
     [](const auto &info) { return std::string(info.param.label); });
+
+TEST(ReadReport, ManyRecordsSideBySideAreNotDeep) {
+  std::string text = "<?xml version=\"1.0\"?>\n<Trellum_VettraData><List>";
+  for (int i = 0; i < 1000; ++i) text += "<Item><Name>i" + std::to_string(i) + "</Name></Item>";
+  const Report report = parse_report(text + "</List></Trellum_VettraData>\n", "wide");
+  EXPECT_EQ(report.state, ReadState::ok) << report.message;
+}
 
 TEST(ReadReport, AnUnescapedAmpersandIsReadWithRecoveryAndCompared) {
   ReportText text;
@@ -153,6 +171,65 @@ TEST(ResultFile, AChangedResultRecordIsFlaggedWhateverTheReportSays) {
   const PartResult very_long = compare_pair(pairs[4], comparer, rules);
   EXPECT_EQ(very_long.name, "very_long.xml");
   EXPECT_EQ(very_long.verdict, Verdict::same);
+  fs::remove_all(dir);
+}
+
+// A record naming a directory: that part is unreadable, the other parts are compared
+// (reading a directory used to throw inside a worker thread and abort the run).
+TEST(ResultFile, AReportPathThatIsADirectoryIsUnreadable) {
+  const fs::path dir = fresh_dir("dir_report");
+  write_file(dir / "out" / "a.xml", ReportText().text());
+  write_file(dir / "out" / "b.xml", ReportText().text());
+  fs::create_directories(dir / "odd" / "a.xml");
+  write_file(dir / "before.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "a.prt;0;OK;odd/a.xml\nb.prt;0;OK;out/b.xml\n");
+  write_file(dir / "after.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "a.prt;0;OK;out/a.xml\nb.prt;0;OK;out/b.xml\n");
+  std::vector<PartResult> results;
+  run_comparison(
+      pair_sides(load_side(dir / "before.txt"), load_side(dir / "after.txt")),
+      Rules::profile("strict"), 2, [&](const PartResult &result) { results.push_back(result); },
+      nullptr);
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].verdict, Verdict::unreadable);
+  ASSERT_EQ(results[0].notes.size(), 1u);
+  EXPECT_EQ(results[0].notes[0],
+            "before: cannot read " + (dir / "odd" / "a.xml").string() + ": Is a directory");
+  EXPECT_EQ(results[1].verdict, Verdict::same);
+  fs::remove_all(dir);
+}
+
+// Lines of a result file that are not records: unreadable on either side (never "missing"
+// or "new"), and a long one is cut in the note.
+TEST(ResultFile, LinesThatAreNotRecordsAreUnreadable) {
+  const fs::path dir = fresh_dir("garbage");
+  write_file(dir / "out" / "bracket.xml", ReportText().text());
+  write_file(dir / "before.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "parts/bracket.prt;0;OK;out/bracket.xml\n"
+             "garbage here\n" +
+                 std::string(100000, 'x') + "\n");
+  write_file(dir / "after.txt",
+             "ObjectCLI;ResultCode;ResultMsg;xml_filename\n"
+             "parts/bracket.prt;0;OK;out/bracket.xml\n");
+  const Side before = load_side(dir / "before.txt");
+  const Side after = load_side(dir / "after.txt");
+  const Rules rules = Rules::profile("strict");
+  TreeComparer comparer(rules);
+  // The stray lines on the first side, then on the second.
+  for (const auto &pairs : {pair_sides(before, after), pair_sides(after, before)}) {
+    ASSERT_EQ(pairs.size(), 3u);
+    for (const PartPair &pair : pairs) {
+      if (pair.name.rfind("line ", 0) != 0) continue;
+      const PartResult result = compare_pair(pair, comparer, rules);
+      EXPECT_EQ(result.verdict, Verdict::unreadable) << pair.name;
+      ASSERT_EQ(result.notes.size(), 1u);
+      EXPECT_LT(result.notes[0].size(), 200u);
+      EXPECT_NE(result.notes[0].find("not a result record: "), std::string::npos);
+    }
+  }
   fs::remove_all(dir);
 }
 
