@@ -94,6 +94,7 @@ struct Feature : Object {
   Feature() : Object(ZK_feature_type, 0) {}
   std::string feature_type;  // e.g. "BLOCK"; free text
   bool suppressed = false;
+  int update_failure = 0;  // host code an update of the feature fails with, 0: it updates
 };
 
 struct Body : Object {
