@@ -19,7 +19,13 @@ int check_components(const model::Part &part, std::unordered_set<const model::Pa
   const model::ObjectList *instances = part.of_type(ZK_occ_instance_type);
   for (const model::Object *o = instances ? instances->first() : nullptr; o;
        o = instances->next(o)) {
-    const model::Part *child = static_cast<const model::Instance *>(o)->child;
+    const auto &instance = static_cast<const model::Instance &>(*o);
+    const model::Part *child = instance.child;
+    if (!child && !instance.load_failure.empty()) {
+      session().set_failure_detail(kComponentMissing, std::string(code_message(kComponentMissing)) +
+                                                          ": " + instance.load_failure);
+      return kComponentMissing;
+    }
     if (!child || !seen.insert(child).second) continue;
     std::ifstream in(child->file_path, std::ios::binary);
     std::ostringstream text;

@@ -143,6 +143,7 @@ struct Instance : Object {
   bool suppressed = false;
   Expression *suppression = nullptr;
   std::optional<Mating> mating;
+  std::string load_failure;  // why the child part could not be loaded, when it could not
   // The placement of the child part in this part's coordinates.
   geom::Transform placement() const;
   // True when the reference set shows every object of the child part.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <typeindex>
@@ -110,6 +111,9 @@ class Session {
 
   // What ZK_MODL_update_all_features does with a failing feature.
   int update_fail_option = ZK_MODL_UPDATE_STOP;
+
+  // Told of every ZK_PART_open (set_part_open_observer).
+  std::function<void(const std::string &name, int code)> part_open_observer;
 
   // Objects of the object API, one per part tag, kept for the session.
   std::unordered_map<tag_t, std::shared_ptr<void>> object_api_parts;

@@ -400,6 +400,29 @@ TEST_F(StructureSync, FailsForAComponentFileThatVanished) {
   EXPECT_NE(last_failure_detail().find("sub.prt"), std::string::npos);
 }
 
+TEST_F(StructureSync, TellTheObserverOfEveryOpen) {
+  std::vector<std::pair<std::string, int>> seen;
+  set_part_open_observer([&](const std::string &name, int code) { seen.emplace_back(name, code); });
+  open("top.prt");
+  open_code("absent.prt");
+  set_part_open_observer(nullptr);
+  open("top.prt");
+  EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"top.prt", 0},
+                                                            {"absent.prt", kPartFileMissing}}));
+}
+
+TEST_F(StructureSync, FailsForAComponentThatCouldNotBeLoaded) {
+  HostOptions options;
+  options.load_options.failure_action = ZK_ASSEM_dont_abort_on_failure;
+  configure(options);
+  part("holey.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "none.prt"}]})");
+  int failed = 0;
+  tag_t holey = open("holey.prt", &failed);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(ZK_FLTR_update_structure(holey), kComponentMissing);
+  EXPECT_NE(last_failure_detail().find("none.prt"), std::string::npos);
+}
+
 TEST_F(Drafting, DriveEveryUpdateAndTextCallThroughInjectedFailures) {
   part("inj.prt", R"({"objects": [
     {"id": "v", "kind": "view", "name": "V", "out_of_date": true},
