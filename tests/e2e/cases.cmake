@@ -13,4 +13,8 @@ set(E2E_CASES
   pdm_commands
   pdm_query_failure
   bad_part_files
-  command_line_errors)
+  command_line_errors
+  batch_drawing_filter
+  batch_entities
+  update_failure_sites
+  batch_snapshot_save)
