@@ -14,6 +14,10 @@ set(E2E_CASES
   pdm_query_failure
   bad_part_files
   command_line_errors
+  unwritable_output
+  post_command_refusals
+  batch_pdm_verbose
+  long_lines
   batch_drawing_filter
   batch_entities
   update_failure_sites
