@@ -100,7 +100,7 @@ void ListProgress::show(bool final) {
   // Carriage return and "erase line": each report overwrites the last.
   out_ << "\r\033[K";
   if (final) {
-    out_ << "orvel: " << started_ << " of " << parts_.size() << " parts opened, " << failed()
+    out_ << "orvel: " << started_ << " of " << parts_.size() << " parts done, " << failed()
          << " failed, " << elapsed_text(seconds) << " elapsed\n";
   } else {
     out_ << "orvel: part " << started_ << " of " << parts_.size() << ", " << failed()

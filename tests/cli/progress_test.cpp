@@ -72,7 +72,7 @@ TEST(ListProgress, CountsFailedRecordsAsTheyAreWrittenAndTheOpensWithoutResultFi
   result.write(".xml\n", true);
   progress.finish();
   EXPECT_EQ(progress.failed(), 2);
-  EXPECT_NE(out.str().find("orvel: 4 of 4 parts opened, 2 failed, 00:00:00 elapsed\n"),
+  EXPECT_NE(out.str().find("orvel: 4 of 4 parts done, 2 failed, 00:00:00 elapsed\n"),
             std::string::npos);
 
   std::ostringstream quiet;
