@@ -45,7 +45,9 @@ done
 mask() {
   sed -E -e 's/[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\.[0-9]{2}/<time>/g' \
     -e 's/(Mon|Tue|Wed|Thu|Fri|Sat|Sun) [A-Z][a-z]{2} [ 0-9][0-9] [0-9:]{8} [0-9]{4}/<ctime>/g' \
-    -e 's/(Real Time = )[0-9.]+/\1<s>/g' -e 's/-?[0-9]{4,}/<n>/g' -e 's#(tty|file)/#<dir>/#g' "$1"
+    -e 's/(Real Time = )[0-9.]+/\1<s>/g' -e 's#(tty|file)/#<dir>/#g' \
+    -e 's/(Memory Load    = |dwAvailPhys = |dwAvailPageFile = |dwAvailVirtual = )-?[0-9]+/\1<m>/g' \
+    -e 's/(<(Start|End)LoadPartMemoryAllocation>)-?[0-9]+/\1<m>/g' "$1"
 }
 for name in syslog.txt result.txt; do
   diff <(mask "tty/$name") <(mask "file/$name") || fail "$name differs with progress shown"
