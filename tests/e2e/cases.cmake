@@ -18,6 +18,7 @@ set(E2E_CASES
   post_command_refusals
   batch_pdm_verbose
   long_lines
+  batch_updates
   batch_drawing_filter
   batch_entities
   update_failure_sites
