@@ -54,6 +54,9 @@ class Part : public Object {
   std::vector<HistoryEntry> history;
   std::vector<FailureSpec> failures;
   int format_version = 1;
+  // The exchange format ("STEP", "IGES", "BREP") the part was read from;
+  // empty for a part file. Such a part is not saved.
+  std::string exchange_format;
   std::optional<Snapshot> snapshot;  // the latest drawing-compare snapshot
   std::string loaded_digest;         // digest of the file text it was loaded from or saved to
 
