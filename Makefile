@@ -36,3 +36,7 @@ format:
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) out
+
+.PHONY: bench-drawings
+bench-drawings: build
+	@bench/drawings $(BUILD)

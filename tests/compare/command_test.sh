@@ -52,7 +52,7 @@ grep -qE '^  within tolerance +2$' migration.out || fail "migration: $(cat migra
 
 # An ignored family, given before the operands, takes the volume change out.
 run ignore 1 --ignore volume --ignore 'Body/Density' before after
-grep -qE '^  same +9$' ignore.out || fail "ignore: $(cat ignore.out)"
+grep -qE '^  same +11$' ignore.out || fail "ignore: $(cat ignore.out)"
 run list_rules 0 --list-rules --profile migration
 grep -qF '  centroid: numeric (relative 1e-06, absolute 1e-05, size 0.001)' list_rules.out ||
   fail "list_rules: $(cat list_rules.out)"

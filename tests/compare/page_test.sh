@@ -39,7 +39,7 @@ open_page() {
 count() { grep -o "$1" "$2" | wc -l; }
 
 open_page all "expand=bracket.xml" --dump-dom
-[ "$(count '<tr class="part' all.html)" -eq 15 ] || fail "the table does not list 15 parts"
+[ "$(count '<tr class="part' all.html)" -eq 17 ] || fail "the table does not list 17 parts"
 for row in 'data-part="bracket.xml" data-verdict="differs"' \
   'data-part="extra.xml" data-verdict="new"' 'data-part="title_block.xml" data-verdict="missing"' \
   'data-part="shaft.xml" data-verdict="unreadable"' 'data-part="gear.xml" data-verdict="within tolerance"' \

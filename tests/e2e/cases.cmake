@@ -17,4 +17,9 @@ set(E2E_CASES
   unwritable_output
   post_command_refusals
   batch_pdm_verbose
-  long_lines)
+  long_lines
+  batch_updates
+  batch_drawing_filter
+  batch_entities
+  update_failure_sites
+  batch_snapshot_save)

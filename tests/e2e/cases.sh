@@ -224,3 +224,110 @@ case_long_lines() {
     --result-file out/result.txt --detail-option "$detail" --action "$action" \
     --syslog out/syslog.txt
 }
+
+# The update stage, each step alone and all three together, over a list of
+# two parts with drawings: the log shows the steps in their fixed order, the
+# report's run data the code of each step that ran. gear_drawings has a
+# feature that cannot update (2400); plate_drawings a drawing that stays out
+# of date (200 at 2454). A step that did not run leaves its value.
+case_batch_updates() {
+  printf '%s\n' parts/plate_drawings.prt parts/gear_drawings.prt >parts.txt
+  local run flags
+  for run in features structure views all; do
+    case $run in
+      features) flags=(--update-features 1) ;;
+      structure) flags=(--update-structure 1) ;;
+      views) flags=(--update-views 1) ;;
+      all) flags=(--update-features 1 --update-structure 1 --update-views 7) ;;
+    esac
+    mkdir -p "out/$run"
+    run_orvel "$run/batch" batch --part-list parts.txt --outdir "out/$run" \
+      --result-file "out/$run/result.txt" --action DrawingGetData --syslog "out/$run/syslog.txt" \
+      "${flags[@]}"
+  done
+  # A structure synchronisation that fails by itself: a component file is
+  # missing (the open goes on past it).
+  mkdir -p out/sync
+  run_orvel sync/batch batch --single-part bad/sync_missing_component.prt --outdir out/sync \
+    --result-file out/sync/result.txt --action none --update-structure 1 \
+    --load-option failure_action=1 --syslog out/sync/syslog.txt
+}
+
+# The drawing filter of the views update: empty and a plain drawing name take
+# every drawing; a filter holding "_All_" only the drawing named by the whole
+# filter. A drawing name over 30 characters is passed over with a warning;
+# two view names alike in their first 30 characters reach the update once.
+case_batch_drawing_filter() {
+  local name filter
+  for name in empty plain all all_with_view; do
+    case $name in
+      empty) filter="" ;;
+      plain) filter="PLAIN" ;;
+      all) filter="_All_" ;;
+      all_with_view) filter="_All__with_view_" ;;
+    esac
+    mkdir -p "out/$name"
+    run_orvel "$name/batch" batch --single-part bad/drawing_filters.prt --outdir "out/$name" \
+      --result-file "out/$name/result.txt" --action DrawingGetData --update-views 1 \
+      --drawing-filter "$filter" --syslog "out/$name/syslog.txt"
+  done
+}
+
+# The entities section: types 25 and 26 mixed in the host's order, with
+# origins, associated objects (a deleted one as "(null)"), text blocks (a
+# note's "&" and "<" escaped, a sketch dimension's value on each of its
+# lines). Then the field rules: 0, 1000, -5, letters and empty fields select
+# nothing, 999 and " 25x" are taken, and a field longer than 255 characters
+# is passed over (here 298 blanks before 26, so no dimension is listed).
+case_batch_entities() {
+  mkdir -p out/mixed out/fields
+  run_orvel mixed/batch batch --single-part parts/plate_drawings.prt --outdir out/mixed \
+    --result-file out/mixed/result.txt --action none --detail-option 25,26 \
+    --syslog out/mixed/syslog.txt
+  local long
+  long="$(printf ' %.0s' $(seq 1 298))26"
+  run_orvel fields/batch batch --single-part parts/plate_drawings.prt --outdir out/fields \
+    --result-file out/fields/result.txt --action none \
+    --detail-option "0,1000,-5,abc,,999, 25x,$long" --syslog out/fields/syslog.txt
+}
+
+# Every recorded call of the update stage and the entities section reaches a
+# result record with its own line number: one part per injected failure, with
+# every update step on and types 25 and 26 listed.
+case_update_failure_sites() {
+  printf '%s\n' bad/fail_2399_update_option.prt bad/fail_2400_update_features.prt \
+    bad/fail_2417_structure_sync.prt bad/fail_2445_update_view.prt \
+    bad/fail_2211_associativity.prt bad/fail_2301_free_text.prt >parts.txt
+  run_orvel batch batch --part-list parts.txt --outdir out --result-file out/result.txt \
+    --action DrawingGetData --detail-option 25,26 --update-features 1 --update-structure 1 \
+    --update-views 1 --syslog out/syslog.txt
+}
+
+# Snapshot and save after each check, on copies of the samples: 2 switches
+# neither on; 1 switches each on, in the order check, snapshot, save (and in
+# a list run, close); the separators around the save differ between a single
+# native part, a single managed part and a list. The saved part keeps its
+# snapshot and reloads to the same report.
+case_batch_snapshot_save() {
+  mkdir -p out/off out/native out/list out/pdm out/reload
+  cp parts/plate_drawings.prt plate.prt
+  run_orvel off/batch batch --single-part plate.prt --outdir out/off --action none \
+    --snapshot 2 --save 2 --verbose 1 --syslog out/off/syslog.txt
+  cmp -s plate.prt parts/plate_drawings.prt || echo "plate.prt changed" >out/off/changed.txt
+  run_orvel native/batch batch --single-part plate.prt --outdir out/native --action DrawingGetData \
+    --detail-option 25,26 --update-views 1 --snapshot 1 --save 1 --verbose 1 \
+    --syslog out/native/syslog.txt
+  cp plate.prt out/native/saved.prt
+  printf '%s\n' parts/gear_drawings.prt parts/bracket.prt >parts.txt
+  run_orvel list/batch batch --part-list parts.txt --outdir out/list --result-file \
+    out/list/result.txt --action none --snapshot 1 --save 1 --verbose 1 --syslog out/list/syslog.txt
+  build_store
+  run_orvel pdm/batch batch --pdm store/store.db --single-part @DB/4711/A --outdir out/pdm \
+    --action none --snapshot 1 --save 1 --verbose 1 --syslog out/pdm/syslog.txt
+  # The saved part, checked again, gives the report its check gave before
+  # the save: the same drawings and entities, the same part header.
+  run_orvel reload/batch batch --single-part plate.prt --outdir out/reload \
+    --action DrawingGetData --detail-option 25,26 --syslog out/reload/syslog.txt
+  diff <(sed -n '/^ <VettraData>/,/^ <\/VettraData>/p' out/native/plate.xml) \
+    <(sed -n '/^ <VettraData>/,/^ <\/VettraData>/p' out/reload/plate.xml) >out/reload/differences.txt
+}

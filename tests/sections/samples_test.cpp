@@ -23,7 +23,7 @@ class SampleSections : public ::testing::TestWithParam<SectionCase> {};
 TEST_P(SampleSections, EverySectionMatchesItsGoldenFile) {
   const SectionCase &c = GetParam();
   std::string dir = copy_examples(scratch_dir(std::string("sample_") + c.stem));
-  CheckOutput out = run_check({dir + "/" + c.sample, "", {}, {}, ""});
+  CheckOutput out = run_check({dir + "/" + c.sample, "", {}, {"--detail-option", "25,26"}, ""});
   ASSERT_FALSE(out.report.empty()) << "no report; orvel status " << out.status;
 
   const struct {
@@ -32,6 +32,8 @@ TEST_P(SampleSections, EverySectionMatchesItsGoldenFile) {
       {"    <PartHeader>", "    </PartHeader>", "part_header"},
       {"    <ModelData>", "    </ModelData>", "model_data"},
       {"    <AssemblyData>", "    </AssemblyData>", "assembly_data"},
+      {"      <Drawings>", "      </Drawings>", "drawings"},
+      {"        <Entities>", "       </Entities>", "entities"},
   };
   for (const auto &s : sections) {
     std::vector<std::string> lines = section(out.report, s.start, s.end);
@@ -44,7 +46,9 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleSections,
                                            SectionCase{"gear_stage.prt", "gear_stage"},
                                            SectionCase{"sheet_panel.prt", "sheet_panel"},
                                            SectionCase{"mixed_densities.prt", "mixed_densities"},
-                                           SectionCase{"title_block.prt", "title_block"}),
+                                           SectionCase{"title_block.prt", "title_block"},
+                                           SectionCase{"plate_drawings.prt", "plate_drawings"},
+                                           SectionCase{"gear_drawings.prt", "gear_drawings"}),
                          [](const auto &info) { return std::string(info.param.stem); });
 
 /* ---- section selection ---- */

@@ -13,6 +13,7 @@
 #include "orvel/zk.h"
 #include "vettra/boundary/diagnostics.h"
 #include "vettra/boundary/run_config.h"
+#include "vettra/drawing/drawing.h"
 #include "vettra/report/sections.h"
 #include "vettra/report/writer.h"
 #include "vettra/text/bounded.h"
@@ -207,9 +208,14 @@ static void update_stage(void) {
   log_info("%s", SEPARATOR_LINE);
   timestamp_text(vettra_run_state.update_start_time);
   if (verbose()) log_info("[%d] do the update", TRACE_DO_UPDATE);
+  run_updates();
   if (verbose()) log_info("[%d] done the update", TRACE_DONE_UPDATE);
   timestamp_text(vettra_run_state.update_end_time);
   log_info("%s", SEPARATOR_LINE);
+}
+
+static int write_selected_entities(const char *path) {
+  return write_entities(path, vettra_run_config.detail_option);
 }
 
 static void fail_report(struct report_outcome *out, int code, const char *format,
@@ -269,6 +275,12 @@ static void write_report(const struct report_names *n, struct report_outcome *ou
   }
   if (section_selected(action, ACTION_ASSEMBLY)) {
     lost += logged_step("Check_Assembly Section", write_assembly_data, path);
+  }
+  if (section_selected(action, ACTION_DRAWING)) {
+    lost += logged_step("Check_Drawing Section", write_drawings, path);
+  }
+  if (vettra_run_config.detail_option[0] != '\0') {
+    lost += logged_step("Check_Entities Section", write_selected_entities, path);
   }
   lost += logged_step("write_xml_end Section", write_xml_end, path);
   finish_report(n, lost, out);
