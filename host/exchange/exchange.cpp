@@ -12,6 +12,7 @@
 
 #include "api/codes.hpp"
 #include "exchange/document.hpp"
+#include "exchange/fault_guard.hpp"
 #include "exchange/tree_builder.hpp"
 #include "partfile/part_file.hpp"
 
@@ -75,6 +76,7 @@ std::string format_of(const std::string &path) {
 ExchangeTree read_exchange(const std::string &full_name, const std::string &file,
                            const std::string &key) {
   const std::string format = format_of(file);
+  KernelFaultGuard guard;
   try {
     return read(full_name, file, key, format);
   } catch (const LoadError &) {

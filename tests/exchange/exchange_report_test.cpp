@@ -269,6 +269,31 @@ TEST(ExchangeReport, DamagedFileLoadsWhatItCanAndLogsWhatWasSkipped) {
   EXPECT_NEAR(reported_mass(out).volume, 6000.0, 1e-6);
 }
 
+// A placement that refers to itself reaches the kernel's reader as a
+// placement without a point, which the reader follows unchecked: the fault
+// must end as a load failure naming the file, not end the process.
+TEST(ExchangeReport, PlacementReferringToItselfIsALoadFailureNotACrash) {
+  std::string dir = scratch_dir("selfref");
+  std::string good = dir + "/good.step";
+  exchange_fixtures::write_block_step(good);
+  std::ifstream in(good, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string content = text.str();
+  const std::string axis = " = AXIS2_PLACEMENT_3D('',#";
+  size_t at = content.find(axis);
+  ASSERT_NE(at, std::string::npos);
+  size_t id = content.rfind('#', at);
+  std::string own = content.substr(id, at - id);
+  size_t point = at + axis.size() - 1;
+  content.replace(point, content.find(',', point) - point, own);
+  std::string path = write_file(dir, "selfref.step", content);
+  CheckOutput out = check(path);
+  ASSERT_GE(out.result.size(), 2u) << out.log;
+  EXPECT_EQ(out.result[1], "-1001");
+  EXPECT_NE(out.log.find("selfref.step"), std::string::npos) << out.log;
+}
+
 // Sample files nobody here made: the report's mass properties equal those
 // of the kernel's own readers and mass routine for the same file.
 TopoDS_Shape kernel_shape(const std::string &path) {
