@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <new>
 
 #include "api/codes.hpp"
@@ -42,6 +43,11 @@ struct DocumentCloser {
 
 ExchangeTree read(const std::string &full_name, const std::string &file, const std::string &key,
                   const std::string &format) {
+  // A file that cannot be opened (no permission) is refused as a part file
+  // is, before the readers see it and call it unreadable as their format.
+  if (!std::ifstream(file, std::ios::binary)) {
+    throw LoadError(kPartFileMissing, file, "/", "cannot open the file");
+  }
   std::error_code ec;
   if (std::filesystem::file_size(file, ec) == 0 && !ec) {
     throw LoadError(kPartFileUnreadable, file, "/", "the " + format + " file is empty");

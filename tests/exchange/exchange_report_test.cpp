@@ -245,6 +245,27 @@ TEST(ExchangeReport, FileThatCannotBeReadIsNotLoadedAndNamed) {
   EXPECT_NE(out.log.find("not a readable STEP file"), std::string::npos) << out.log;
 }
 
+// A file without read permission is refused as a part file is, not called
+// a damaged STEP file. The superuser reads any file it owns, so the test
+// then takes a kernel setting that only accepts writes.
+TEST(ExchangeReport, FileThatCannotBeOpenedIsRefusedAsAPartFileIs) {
+  std::string dir = scratch_dir("noperm");
+  std::string path = dir + "/locked.step";
+  exchange_fixtures::write_block_step(path);
+  fs::permissions(path, fs::perms::none);
+  if (std::ifstream(path)) {
+    fs::remove(path);
+    std::error_code ec;
+    fs::create_symlink("/proc/sys/vm/drop_caches", path, ec);
+    if (ec || std::ifstream(path)) GTEST_SKIP() << "no file here that cannot be opened";
+  }
+  CheckOutput out = check(path);
+  ASSERT_GE(out.result.size(), 2u) << out.log;
+  EXPECT_EQ(out.result[1], "-1001");
+  EXPECT_NE(out.log.find("Error: 1101 in"), std::string::npos) << out.log;
+  EXPECT_EQ(out.log.find("not a readable STEP file"), std::string::npos) << out.log;
+}
+
 TEST(ExchangeReport, DamagedFileLoadsWhatItCanAndLogsWhatWasSkipped) {
   std::string dir = scratch_dir("damaged");
   std::string good = dir + "/good.step";
