@@ -12,8 +12,13 @@ KernelFaultGuard::KernelFaultGuard() {
     if (s == SIGKILL || s == SIGSTOP) continue;
     kept_[s] = sigaction(s, nullptr, &saved_[s]) == 0;
   }
-  // Faults become exceptions; floating-point traps stay off.
+  // Faults become exceptions; floating-point traps stay off. Signals from
+  // outside (an interrupt, a hang-up) keep the process's own handling.
   OSD::SetSignal(false);
+  for (int s = 1; s < kSignals; ++s) {
+    const bool fault = s == SIGSEGV || s == SIGBUS || s == SIGILL || s == SIGFPE;
+    if (kept_[s] && !fault) sigaction(s, &saved_[s], nullptr);
+  }
 }
 
 KernelFaultGuard::~KernelFaultGuard() {
