@@ -280,7 +280,13 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"garbage.igs", "not an iges file\n", kPartFileInvalid, "IGES"},
                       BadFile{"garbage.brep", "DBRep_DrawableShape\nnonsense\n",
                               kPartFileUnreadable, "not a readable BREP file"},
-                      BadFile{"point_only.step", kStepWithoutShape, kPartFileInvalid, "no"}));
+                      BadFile{"point_only.step", kStepWithoutShape, kPartFileInvalid, "no"},
+                      // A table count the file cannot hold would keep the
+                      // kernel's reader going long past the end.
+                      BadFile{"huge_count.brep",
+                              "\nCASCADE Topology V1, (c) Matra-Datavision\nLocations 0\n"
+                              "Curve2ds 0\nCurves 2147483647\n1 0 0 0 1 0 0\n",
+                              kPartFileUnreadable, "claims 2147483647 Curves"}));
 
 TEST(ExchangeFile, UnreadableEntitiesAreSkippedAndNamed) {
   const std::string good = scratch("whole.step");
