@@ -28,6 +28,7 @@
 #include <XSControl_WorkSession.hxx>
 #include <cctype>
 #include <fstream>
+#include <sstream>
 #include <type_traits>
 
 #include "api/codes.hpp"
@@ -190,6 +191,34 @@ void read_iges(const std::string &file, ReadDocument &read) {
   }
 }
 
+// The kernel's BREP reader trusts the counts that head the file's tables
+// (curves, surfaces, shapes and so on) and reads on past the end of a file
+// that claims more entries than it can hold, for as long as the count says.
+// Every entry takes at least one byte: a larger count is damage.
+void refuse_impossible_counts(std::istream &in, const std::string &file) {
+  static const char *const kTables[] = {
+      "Locations",      "Curve2ds", "Curves",  "Polygon3D", "PolygonOnTriangulations",
+      "Triangulations", "Surfaces", "TShapes",
+  };
+  in.clear();
+  in.seekg(0, std::ios::end);
+  const auto size = static_cast<unsigned long long>(in.tellg());
+  in.seekg(0);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string table;
+    unsigned long long count = 0;
+    if (!(words >> table >> count)) continue;
+    for (const char *known : kTables) {
+      if (table != known || count <= size) continue;
+      throw LoadError(kPartFileUnreadable, file, "/",
+                      "not a readable BREP file (it claims " + std::to_string(count) + " " + table +
+                          " in " + std::to_string(size) + " bytes)");
+    }
+  }
+}
+
 // A BREP file carries no units, names or structure: its shape is one
 // product, in millimetres.
 void read_brep(const std::string &file, ReadDocument &read) {
@@ -207,6 +236,7 @@ void read_brep(const std::string &file, ReadDocument &read) {
   if (first.rfind("CASCADE Topology V", 0) != 0) {
     throw LoadError(kPartFileUnreadable, file, "/", "not a readable BREP file (no BREP header)");
   }
+  refuse_impossible_counts(in, file);
   in.clear();
   in.seekg(0);
   BRepTools::Read(shape, in, builder);

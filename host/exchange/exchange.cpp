@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <new>
 
 #include "api/codes.hpp"
 #include "exchange/document.hpp"
+#include "exchange/fault_guard.hpp"
 #include "exchange/tree_builder.hpp"
 #include "partfile/part_file.hpp"
 
@@ -41,6 +43,11 @@ struct DocumentCloser {
 
 ExchangeTree read(const std::string &full_name, const std::string &file, const std::string &key,
                   const std::string &format) {
+  // A file that cannot be opened (no permission) is refused as a part file
+  // is, before the readers see it and call it unreadable as their format.
+  if (!std::ifstream(file, std::ios::binary)) {
+    throw LoadError(kPartFileMissing, file, "/", "cannot open the file");
+  }
   std::error_code ec;
   if (std::filesystem::file_size(file, ec) == 0 && !ec) {
     throw LoadError(kPartFileUnreadable, file, "/", "the " + format + " file is empty");
@@ -75,6 +82,7 @@ std::string format_of(const std::string &path) {
 ExchangeTree read_exchange(const std::string &full_name, const std::string &file,
                            const std::string &key) {
   const std::string format = format_of(file);
+  KernelFaultGuard guard;
   try {
     return read(full_name, file, key, format);
   } catch (const LoadError &) {

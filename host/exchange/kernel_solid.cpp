@@ -10,6 +10,8 @@
 #include <cmath>
 #include <optional>
 
+#include "exchange/fault_guard.hpp"
+
 namespace orvel::exchange {
 
 namespace {
@@ -58,6 +60,7 @@ std::shared_ptr<const geom::KernelSolid> make_kernel_solid(const TopoDS_Shape &s
 // kernel cannot integrate has no volume and no area.
 geom::KernelMass kernel_mass_of(const TopoDS_Shape &shape) {
   geom::KernelMass m{};
+  KernelFaultGuard guard;
   try {
     GProp_GProps volume;
     BRepGProp::VolumeProperties(shape, volume);

@@ -142,7 +142,11 @@ class TreeBuilder {
       part->full_name = names_.full_name;
       part->key = names_.key;
     } else {
-      part->full_name = cut(names_.full_name + "#" + name.value_or(entry), ZK_MAX_FSPEC_SIZE);
+      // Products of one file may share a name: a second one keeps its label
+      // too, so that no two parts of the session have the same name.
+      std::string full = names_.full_name + "#" + name.value_or(entry);
+      if (!full_names_.insert(full).second) full += "#" + entry;
+      part->full_name = cut(full, ZK_MAX_FSPEC_SIZE);
       part->key = names_.key + "#" + entry;
     }
     if (name) part->description = *name;
@@ -291,6 +295,7 @@ class TreeBuilder {
   Handle(XCAFDoc_LayerTool) layers_;
   ExchangeTree tree_;
   std::map<std::string, Part *> products_;
+  std::set<std::string> full_names_;
   LayerNumbers layer_numbers_;
   int objects_ = 0;
   int bodies_ = 0;

@@ -161,6 +161,24 @@ TEST(ExchangeFile, AssemblyBecomesSharedPartsWithPlacedComponents) {
   expect_near_rel(unit_mass(pin_body)[1], kPi * 4 * 10, 1e-6, "pin volume");
 }
 
+// Different products with the same name stay different parts with
+// different names: the second keeps its label in its name.
+TEST(ExchangeFile, ProductsWithTheSameNameGetDifferentPartNames) {
+  const std::string path = scratch("same_names.stp");
+  exchange_fixtures::write_same_names_step(path);
+  ExchangeTree tree = read(path);
+  std::vector<model::Object *> components = objects_of(*tree.top, ZK_occ_instance_type);
+  ASSERT_EQ(components.size(), 2u);
+  const model::Part *small = static_cast<model::Instance *>(components[0])->child;
+  const model::Part *large = static_cast<model::Instance *>(components[1])->child;
+  ASSERT_TRUE(small && large);
+  ASSERT_NE(small, large);
+  EXPECT_EQ(small->full_name, path + "#BODY");
+  const std::string label = large->key.substr(path.size() + 1);
+  EXPECT_EQ(large->full_name, path + "#BODY#" + label);
+  expect_near_rel(unit_mass(only_body(*large))[1], 8.0, 1e-9, "the 2 mm cube");
+}
+
 TEST(ExchangeFile, IgesProductsBecomeBodiesWithColoursAndLayers) {
   const std::string path = scratch("two.IGS");
   exchange_fixtures::write_block_and_cylinder_iges(path);
@@ -262,7 +280,13 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"garbage.igs", "not an iges file\n", kPartFileInvalid, "IGES"},
                       BadFile{"garbage.brep", "DBRep_DrawableShape\nnonsense\n",
                               kPartFileUnreadable, "not a readable BREP file"},
-                      BadFile{"point_only.step", kStepWithoutShape, kPartFileInvalid, "no"}));
+                      BadFile{"point_only.step", kStepWithoutShape, kPartFileInvalid, "no"},
+                      // A table count the file cannot hold would keep the
+                      // kernel's reader going long past the end.
+                      BadFile{"huge_count.brep",
+                              "\nCASCADE Topology V1, (c) Matra-Datavision\nLocations 0\n"
+                              "Curve2ds 0\nCurves 2147483647\n1 0 0 0 1 0 0\n",
+                              kPartFileUnreadable, "claims 2147483647 Curves"}));
 
 TEST(ExchangeFile, UnreadableEntitiesAreSkippedAndNamed) {
   const std::string good = scratch("whole.step");

@@ -245,6 +245,27 @@ TEST(ExchangeReport, FileThatCannotBeReadIsNotLoadedAndNamed) {
   EXPECT_NE(out.log.find("not a readable STEP file"), std::string::npos) << out.log;
 }
 
+// A file without read permission is refused as a part file is, not called
+// a damaged STEP file. The superuser reads any file it owns, so the test
+// then takes a kernel setting that only accepts writes.
+TEST(ExchangeReport, FileThatCannotBeOpenedIsRefusedAsAPartFileIs) {
+  std::string dir = scratch_dir("noperm");
+  std::string path = dir + "/locked.step";
+  exchange_fixtures::write_block_step(path);
+  fs::permissions(path, fs::perms::none);
+  if (std::ifstream(path)) {
+    fs::remove(path);
+    std::error_code ec;
+    fs::create_symlink("/proc/sys/vm/drop_caches", path, ec);
+    if (ec || std::ifstream(path)) GTEST_SKIP() << "no file here that cannot be opened";
+  }
+  CheckOutput out = check(path);
+  ASSERT_GE(out.result.size(), 2u) << out.log;
+  EXPECT_EQ(out.result[1], "-1001");
+  EXPECT_NE(out.log.find("Error: 1101 in"), std::string::npos) << out.log;
+  EXPECT_EQ(out.log.find("not a readable STEP file"), std::string::npos) << out.log;
+}
+
 TEST(ExchangeReport, DamagedFileLoadsWhatItCanAndLogsWhatWasSkipped) {
   std::string dir = scratch_dir("damaged");
   std::string good = dir + "/good.step";
@@ -267,6 +288,31 @@ TEST(ExchangeReport, DamagedFileLoadsWhatItCanAndLogsWhatWasSkipped) {
             std::string::npos)
       << out.log;
   EXPECT_NEAR(reported_mass(out).volume, 6000.0, 1e-6);
+}
+
+// A placement that refers to itself reaches the kernel's reader as a
+// placement without a point, which the reader follows unchecked: the fault
+// must end as a load failure naming the file, not end the process.
+TEST(ExchangeReport, PlacementReferringToItselfIsALoadFailureNotACrash) {
+  std::string dir = scratch_dir("selfref");
+  std::string good = dir + "/good.step";
+  exchange_fixtures::write_block_step(good);
+  std::ifstream in(good, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string content = text.str();
+  const std::string axis = " = AXIS2_PLACEMENT_3D('',#";
+  size_t at = content.find(axis);
+  ASSERT_NE(at, std::string::npos);
+  size_t id = content.rfind('#', at);
+  std::string own = content.substr(id, at - id);
+  size_t point = at + axis.size() - 1;
+  content.replace(point, content.find(',', point) - point, own);
+  std::string path = write_file(dir, "selfref.step", content);
+  CheckOutput out = check(path);
+  ASSERT_GE(out.result.size(), 2u) << out.log;
+  EXPECT_EQ(out.result[1], "-1001");
+  EXPECT_NE(out.log.find("selfref.step"), std::string::npos) << out.log;
 }
 
 // Sample files nobody here made: the report's mass properties equal those

@@ -167,6 +167,18 @@ void write_assembly_step(const std::string &path) {
   write_step(d, path, "MM");
 }
 
+void write_same_names_step(const std::string &path) {
+  Doc d;
+  TDF_Label small = d.product(block(0, 0, 0, 1, 1, 1), "BODY");
+  TDF_Label large = d.product(block(0, 0, 0, 2, 2, 2), "BODY");
+  TDF_Label top = d.shapes->NewShape();
+  TDataStd_Name::Set(top, "TOP");
+  d.shapes->AddComponent(top, small, TopLoc_Location());
+  d.shapes->AddComponent(top, large, TopLoc_Location(moved(10, 0, 0)));
+  d.shapes->UpdateAssemblies();
+  write_step(d, path, "MM");
+}
+
 void write_many_instances_step(const std::string &path, int instances) {
   Doc d;
   TDF_Label brick = d.product(block(0, 0, 0, 8, 4, 3), "BRICK");

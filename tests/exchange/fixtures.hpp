@@ -25,6 +25,10 @@ void write_cylinder_step(const std::string &path);
 // on the origin along Z) twice, at (5, 5, 5) and (15, 5, 5).
 void write_assembly_step(const std::string &path);
 
+// Two different blocks (1 mm and 2 mm cubes) that are both named "BODY",
+// placed side by side in an assembly "TOP".
+void write_same_names_step(const std::string &path);
+
 // A flat assembly of `instances` placements of one small block product,
 // each moved along X; for the benchmark.
 void write_many_instances_step(const std::string &path, int instances);
