@@ -63,6 +63,15 @@ bool configure_or_report(const HostArgs &host) {
   }
 }
 
+// A run whose system log lost writes failed, whatever the plug-in found:
+// says why on standard error and turns `status` into a host failure.
+int with_syslog_checked(int status) {
+  std::string failure = syslog_failure();
+  if (failure.empty()) return status;
+  std::cerr << "orvel: " << failure << '\n';
+  return kExitHostFailed;
+}
+
 }  // namespace
 
 int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
@@ -93,7 +102,7 @@ int run_interactive(const HostArgs &host, const std::string &part, const std::st
     char parameter[1] = "";
     int status = 0;
     zkusr(parameter, &status, 0);
-    return kExitOk;
+    return with_syslog_checked(kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;
@@ -112,9 +121,9 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     ZK_terminate();
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
-      return kExitPluginFailed;
+      return with_syslog_checked(kExitPluginFailed);
     }
-    return kExitOk;
+    return with_syslog_checked(kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;

@@ -30,6 +30,9 @@ constexpr CodeEntry kTable[] = {
     {kNoVolume, "Body has no volume"},
     {kNotAnOccurrence, "Object is not an occurrence"},
     {kUnknownCode, "Unknown error code"},
+    {kHostFault, "Internal host failure"},
+    {kMassNotFinite, "Mass properties are not finite"},
+    {kSyslogWriteFailed, "System log cannot be written"},
     {kPartFileMissing, "Part file not found"},
     {kPartFileUnreadable, "Part file cannot be read"},
     {kPartFileSyntax, "Part file is not valid JSON"},
@@ -41,6 +44,7 @@ constexpr CodeEntry kTable[] = {
     {kManagedPartUnknown, "Managed part not found"},
     {kPdmNotActive, "PDM mode is not active"},
     {kNameTooLong, "Name is too long"},
+    {kPdmStoreFailed, "PDM store cannot be read"},
 };
 
 }  // namespace

@@ -26,6 +26,9 @@ enum HostCode : int {
   kNoVolume = 1014,
   kNotAnOccurrence = 1015,
   kUnknownCode = 1016,
+  kHostFault = 1017,
+  kMassNotFinite = 1018,
+  kSyslogWriteFailed = 1019,
   kPartFileMissing = 1101,
   kPartFileUnreadable = 1102,
   kPartFileSyntax = 1103,
@@ -37,6 +40,7 @@ enum HostCode : int {
   kManagedPartUnknown = 1109,
   kPdmNotActive = 1110,
   kNameTooLong = 1111,
+  kPdmStoreFailed = 1112,
 };
 
 // The table text of `code`, nothing when the table has no such code.

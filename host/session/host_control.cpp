@@ -35,6 +35,10 @@ int set_display_part(tag_t part) {
   return kOk;
 }
 
+std::string syslog_failure() {
+  return session().syslog_failure();
+}
+
 std::string last_failure_detail() {
   return session().last_failure_detail();
 }

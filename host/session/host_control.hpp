@@ -44,6 +44,10 @@ void configure_host(const HostOptions &options);
 // Makes an open part the displayed part; returns a host code.
 int set_display_part(tag_t part);
 
+// Why writes to the system log were lost ("the system log FILE cannot be
+// written: No space left on device (3 writes lost)"); empty when none was.
+std::string syslog_failure();
+
 // The full text of the last failure (a part that failed to load names the
 // file, the place in it and the problem), empty when there was none.
 std::string last_failure_detail();
