@@ -13,4 +13,7 @@ set(E2E_CASES
   pdm_commands
   pdm_query_failure
   bad_part_files
-  command_line_errors)
+  command_line_errors
+  batch_hostile_values
+  syslog_full
+  batch_pdm_store_failure)
