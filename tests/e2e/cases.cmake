@@ -16,4 +16,8 @@ set(E2E_CASES
   command_line_errors
   batch_hostile_values
   syslog_full
-  batch_pdm_store_failure)
+  batch_pdm_store_failure
+  unwritable_output
+  post_command_refusals
+  batch_pdm_verbose
+  long_lines)
