@@ -30,6 +30,7 @@ test-asan: deps
 
 bench: build
 	@bench/run $(BUILD)
+	@bench/compare $(BUILD)
 
 fuzz: deps
 	@fuzz/run --seconds $(FUZZ_SECONDS)
