@@ -2,8 +2,9 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build demo test test-asan bench format clean
+.PHONY: all deps configure build demo test test-asan bench fuzz format clean
 
 all: build
 
@@ -31,11 +32,14 @@ bench: build
 	@bench/run $(BUILD)
 	@bench/compare $(BUILD)
 
+fuzz: deps
+	@fuzz/run --seconds $(FUZZ_SECONDS)
+
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) out
+	@rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz out
 
 .PHONY: bench-drawings
 bench-drawings: build

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,13 +34,41 @@ namespace {
     opt, #member, FieldKind::Int, offsetof(ZK_ASSEM_options_t, member), 0, help \
   }
 
-// strtoll and strtod skip leading white space; a value must not have any.
-bool starts_like_number(const std::string &text) {
-  return !text.empty() && !std::isspace(static_cast<unsigned char>(text[0]));
+// Plain decimal notation only: an optional "-", digits, optionally a
+// fraction and (for numbers) an exponent. strtoll and strtod take more (white
+// space, "+", hexadecimal, "nan", "inf"), which a setting must not be.
+size_t skip_digits(const std::string &text, size_t at) {
+  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+  return at;
+}
+
+bool is_decimal_integer(const std::string &text) {
+  size_t at = !text.empty() && text[0] == '-' ? 1 : 0;
+  size_t end = skip_digits(text, at);
+  return end > at && end == text.size();
+}
+
+bool is_decimal_number(const std::string &text) {
+  size_t at = !text.empty() && text[0] == '-' ? 1 : 0;
+  size_t end = skip_digits(text, at);
+  size_t digits = end - at;
+  if (end < text.size() && text[end] == '.') {
+    size_t fraction = skip_digits(text, end + 1);
+    digits += fraction - end - 1;
+    end = fraction;
+  }
+  if (digits == 0) return false;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '-' || text[exponent] == '+')) ++exponent;
+    end = skip_digits(text, exponent);
+    if (end == exponent) return false;
+  }
+  return end == text.size();
 }
 
 bool parse_int(const std::string &text, int32_t &value) {
-  if (!starts_like_number(text)) return false;
+  if (!is_decimal_integer(text)) return false;
   errno = 0;
   char *end = nullptr;
   long long parsed = std::strtoll(text.c_str(), &end, 10);
@@ -49,11 +78,11 @@ bool parse_int(const std::string &text, int32_t &value) {
 }
 
 bool parse_double(const std::string &text, double &value) {
-  if (!starts_like_number(text)) return false;
+  if (!is_decimal_number(text)) return false;
   errno = 0;
   char *end = nullptr;
   value = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0';
+  return errno == 0 && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace

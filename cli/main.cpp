@@ -69,7 +69,6 @@ void add_host_options(CLI::App *command, HostArgs &host, HostOptionTexts &texts)
       ->type_name("FILE")
       ->group(group);
   command->add_option("--pdm", host.pdm_store, "run in PDM mode on the store STORE.db")
-      ->check(CLI::ExistingFile)
       ->type_name("STORE")
       ->group(group);
   command

@@ -94,6 +94,15 @@ int start_program(StartOfProgramEntry start, const HostArgs &host, const run_con
   return code;
 }
 
+// A run whose system log lost writes failed, whatever the plug-in found:
+// says why on standard error and turns `status` into a host failure.
+int with_syslog_checked(int status) {
+  std::string failure = syslog_failure();
+  if (failure.empty()) return status;
+  std::cerr << "orvel: " << failure << '\n';
+  return kExitHostFailed;
+}
+
 }  // namespace
 
 int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
@@ -124,7 +133,7 @@ int run_interactive(const HostArgs &host, const std::string &part, const std::st
     char parameter[1] = "";
     int status = 0;
     zkusr(parameter, &status, 0);
-    return kExitOk;
+    return with_syslog_checked(kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;
@@ -149,9 +158,9 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     }
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
-      return kExitPluginFailed;
+      return with_syslog_checked(kExitPluginFailed);
     }
-    return record->result_lines_lost != 0 ? kExitOutputLost : kExitOk;
+    return with_syslog_checked(record->result_lines_lost != 0 ? kExitOutputLost : kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;

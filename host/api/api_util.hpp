@@ -1,16 +1,65 @@
-// Helpers shared by the C API files: bounded copies into caller buffers,
-// host-allocated copies released with ZK_free, and injected failures.
+// Helpers shared by the C API files: the boundary guard every call runs
+// in, bounded copies into caller buffers, host-allocated copies released
+// with ZK_free, and injected failures.
 #pragma once
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "api/codes.hpp"
 #include "session/session.hpp"
 
 namespace orvel::api {
+
+// The C API call running now, for ORVEL_INJECT (set by guard).
+inline thread_local const char *current_call = "";
+
+// Notes an exception caught at the boundary as the detail of `code`. Never
+// throws: a failure to note it (no memory) leaves the table text.
+void note_fault(const char *call, int code, const char *what) noexcept;
+
+// Runs the body of the C API call `call` so that no exception crosses the
+// boundary: one that escapes `body` makes the call answer `fault`, and its
+// text becomes the detail of `code` for ZK_get_fail_message.
+template <typename Body>
+std::invoke_result_t<Body> run_guarded(const char *call, std::invoke_result_t<Body> fault, int code,
+                                       Body &body) noexcept {
+  struct Scope {
+    const char *outer = current_call;
+    explicit Scope(const char *name) { current_call = name; }
+    ~Scope() { current_call = outer; }
+  } scope(call);
+  try {
+    return body();
+  } catch (const std::exception &e) {
+    note_fault(call, code, e.what());
+  } catch (...) {
+    note_fault(call, code, "unknown exception");
+  }
+  return fault;
+}
+
+// A call that returns a host code: a stray exception answers `code`.
+//
+//   int ZK_X(...) {
+//     return api::guard(__func__, kHostFault, [&]() -> int { ... });
+//   }
+template <typename Body>
+int guard(const char *call, int code, Body &&body) noexcept {
+  return run_guarded(call, code, code, body);
+}
+
+// A call that returns a value (a tag, a flag, a text): a stray exception
+// answers `none` and is kept as the detail of kHostFault.
+template <typename Body>
+std::invoke_result_t<Body> guard_value(const char *call, std::invoke_result_t<Body> none,
+                                       Body &&body) noexcept {
+  return run_guarded(call, none, kHostFault, body);
+}
 
 // Copies `text` into `out` of `capacity` bytes, cut to fit, NUL-terminated.
 inline void copy_out(char *out, size_t capacity, const std::string &text) {
@@ -39,8 +88,10 @@ inline tag_t *host_tags(const std::vector<tag_t> &tags) {
 }  // namespace orvel::api
 
 // Returns the code a part file's injected failure gives this call, if any.
-#define ORVEL_INJECT(object)                                                         \
-  do {                                                                               \
-    if (int injected_code = ::orvel::session().injected_failure(__func__, (object))) \
-      return injected_code;                                                          \
+// Used inside the body that api::guard runs.
+#define ORVEL_INJECT(object)                                                           \
+  do {                                                                                 \
+    if (int injected_code =                                                            \
+            ::orvel::session().injected_failure(::orvel::api::current_call, (object))) \
+      return injected_code;                                                            \
   } while (0)

@@ -40,88 +40,96 @@ void fill(const model::AttributeValue &from, ZK_ATTR_value_t *to, char *text_out
 extern "C" {
 
 int ZK_ATTR_count_attributes(tag_t object, int type, int *count) {
-  if (!count || !valid_type(type)) return kInvalidArgument;
-  *count = 0;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  for (const model::Attribute &a : o->attributes) *count += matches(a, type) ? 1 : 0;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!count || !valid_type(type)) return kInvalidArgument;
+    *count = 0;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    for (const model::Attribute &a : o->attributes) *count += matches(a, type) ? 1 : 0;
+    return kOk;
+  });
 }
 
 int ZK_ATTR_cycle(tag_t object, int *index, int type, char title[ZK_ATTR_TITLE_BUFSIZE],
                   ZK_ATTR_value_t *value) {
-  if (!index || !title || !value || !valid_type(type) || *index < 0) return kInvalidArgument;
-  title[0] = '\0';
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  // The attribute after the *index matching ones; with every type selected
-  // that is simply the next one.
-  const model::Attribute *found = nullptr;
-  int position = *index;
-  if (type == ZK_ATTR_any) {
-    if (static_cast<size_t>(position) < o->attributes.size()) found = &o->attributes[position];
-  } else {
-    int seen = 0;
-    for (const model::Attribute &a : o->attributes) {
-      if (matches(a, type) && seen++ == position) {
-        found = &a;
-        break;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!index || !title || !value || !valid_type(type) || *index < 0) return kInvalidArgument;
+    title[0] = '\0';
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    // The attribute after the *index matching ones; with every type selected
+    // that is simply the next one.
+    const model::Attribute *found = nullptr;
+    int position = *index;
+    if (type == ZK_ATTR_any) {
+      if (static_cast<size_t>(position) < o->attributes.size()) found = &o->attributes[position];
+    } else {
+      int seen = 0;
+      for (const model::Attribute &a : o->attributes) {
+        if (matches(a, type) && seen++ == position) {
+          found = &a;
+          break;
+        }
       }
     }
-  }
-  if (!found) {
-    *index = 0;
+    if (!found) {
+      *index = 0;
+      return kOk;
+    }
+    copy_out(title, ZK_ATTR_TITLE_BUFSIZE, found->title);
+    if (found->value.type == ZK_ATTR_string) {
+      std::string &text = session().attr_cycle_text;
+      text = found->value.text;
+      value->type = ZK_ATTR_string;
+      value->value.string = text.data();
+    } else {
+      fill(found->value, value, nullptr, 0);
+    }
+    *index = position + 1;
     return kOk;
-  }
-  copy_out(title, ZK_ATTR_TITLE_BUFSIZE, found->title);
-  if (found->value.type == ZK_ATTR_string) {
-    std::string &text = session().attr_cycle_text;
-    text = found->value.text;
-    value->type = ZK_ATTR_string;
-    value->value.string = text.data();
-  } else {
-    fill(found->value, value, nullptr, 0);
-  }
-  *index = position + 1;
-  return kOk;
+  });
 }
 
 int ZK_ATTR_find_attribute(tag_t object, int type, const char *title, int *found_type) {
-  if (!title || !found_type || !valid_type(type)) return kInvalidArgument;
-  *found_type = 0;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  for (const model::Attribute &a : o->attributes) {
-    if (a.title == title && matches(a, type)) {
-      *found_type = a.value.type;
-      break;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!title || !found_type || !valid_type(type)) return kInvalidArgument;
+    *found_type = 0;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    for (const model::Attribute &a : o->attributes) {
+      if (a.title == title && matches(a, type)) {
+        *found_type = a.value.type;
+        break;
+      }
     }
-  }
-  return kOk;
+    return kOk;
+  });
 }
 
 int ZK_ATTR_read_value(tag_t object, const char *title, int type, ZK_ATTR_value_t *value) {
-  if (!title || !value || !valid_type(type)) return kInvalidArgument;
-  if (type == ZK_ATTR_string && !value->value.string) return kInvalidArgument;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  bool titled = false;
-  for (const model::Attribute &a : o->attributes) {
-    if (a.title != title) continue;
-    titled = true;
-    if (!matches(a, type)) continue;
-    fill(a.value, value, value->value.string, ZK_ATTR_STRING_BUFSIZE);
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!title || !value || !valid_type(type)) return kInvalidArgument;
+    if (type == ZK_ATTR_string && !value->value.string) return kInvalidArgument;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    bool titled = false;
+    for (const model::Attribute &a : o->attributes) {
+      if (a.title != title) continue;
+      titled = true;
+      if (!matches(a, type)) continue;
+      fill(a.value, value, value->value.string, ZK_ATTR_STRING_BUFSIZE);
+      return kOk;
+    }
+    if (titled) return kAttributeType;
+    // An object without the attribute is an ordinary case, not a failure: the
+    // value comes back with no type and the caller's buffer is left as it was.
+    value->type = 0;
     return kOk;
-  }
-  if (titled) return kAttributeType;
-  // An object without the attribute is an ordinary case, not a failure: the
-  // value comes back with no type and the caller's buffer is left as it was.
-  value->type = 0;
-  return kOk;
+  });
 }
 
 }  // extern "C"

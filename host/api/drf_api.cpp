@@ -71,86 +71,98 @@ std::unique_ptr<TextHandout> hand_out(const std::vector<model::TextBlock> &texts
 extern "C" {
 
 int ZK_DRF_is_annotation_retained(tag_t object, logical *retained) {
-  if (!retained) return kInvalidArgument;
-  *retained = 0;
-  model::Annotation *a = annotation_of(object);
-  if (!a) return bad_tag(object);
-  ORVEL_INJECT(object);
-  *retained = a->retained ? 1 : 0;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!retained) return kInvalidArgument;
+    *retained = 0;
+    model::Annotation *a = annotation_of(object);
+    if (!a) return bad_tag(object);
+    ORVEL_INJECT(object);
+    *retained = a->retained ? 1 : 0;
+    return kOk;
+  });
 }
 
 int ZK_DRF_ask_origin(tag_t object, double origin[3]) {
-  if (!origin) return kInvalidArgument;
-  model::Annotation *a = annotation_of(object);
-  if (!a) return bad_tag(object);
-  ORVEL_INJECT(object);
-  origin[0] = a->origin.x;
-  origin[1] = a->origin.y;
-  origin[2] = a->origin.z;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!origin) return kInvalidArgument;
+    model::Annotation *a = annotation_of(object);
+    if (!a) return bad_tag(object);
+    ORVEL_INJECT(object);
+    origin[0] = a->origin.x;
+    origin[1] = a->origin.y;
+    origin[2] = a->origin.z;
+    return kOk;
+  });
 }
 
 int ZK_DRF_ask_associativity_data(tag_t object, int *count, tag_t **objects) {
-  if (!count || !objects) return kInvalidArgument;
-  *count = 0;
-  *objects = nullptr;
-  model::Annotation *a = annotation_of(object);
-  if (!a) return bad_tag(object);
-  ORVEL_INJECT(object);
-  if (a->associated.empty()) return kOk;
-  // Never fewer than two words: callers read the first two.
-  std::vector<tag_t> tags(std::max<size_t>(a->associated.size(), 2), NULL_TAG);
-  for (size_t i = 0; i < a->associated.size(); ++i) tags[i] = a->associated[i]->tag;
-  *objects = host_tags(tags);
-  if (!*objects) return kInvalidArgument;
-  *count = static_cast<int>(a->associated.size());
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!count || !objects) return kInvalidArgument;
+    *count = 0;
+    *objects = nullptr;
+    model::Annotation *a = annotation_of(object);
+    if (!a) return bad_tag(object);
+    ORVEL_INJECT(object);
+    if (a->associated.empty()) return kOk;
+    // Never fewer than two words: callers read the first two.
+    std::vector<tag_t> tags(std::max<size_t>(a->associated.size(), 2), NULL_TAG);
+    for (size_t i = 0; i < a->associated.size(); ++i) tags[i] = a->associated[i]->tag;
+    *objects = host_tags(tags);
+    if (!*objects) return kInvalidArgument;
+    *count = static_cast<int>(a->associated.size());
+    return kOk;
+  });
 }
 
 int ZK_DRF_ask_draft_aid_text_info(tag_t object, int *count, ZK_DRF_draft_aid_text_t **blocks) {
-  if (!count || !blocks) return kInvalidArgument;
-  *count = 0;
-  *blocks = nullptr;
-  model::Annotation *a = annotation_of(object);
-  if (!a) return bad_tag(object);
-  ORVEL_INJECT(object);
-  if (a->texts.empty()) return kOk;
-  std::unique_ptr<TextHandout> h = hand_out(a->texts);
-  *blocks = h->blocks.data();
-  *count = static_cast<int>(h->blocks.size());
-  session().track_at(*blocks, std::move(h));
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!count || !blocks) return kInvalidArgument;
+    *count = 0;
+    *blocks = nullptr;
+    model::Annotation *a = annotation_of(object);
+    if (!a) return bad_tag(object);
+    ORVEL_INJECT(object);
+    if (a->texts.empty()) return kOk;
+    std::unique_ptr<TextHandout> h = hand_out(a->texts);
+    *blocks = h->blocks.data();
+    *count = static_cast<int>(h->blocks.size());
+    session().track_at(*blocks, std::move(h));
+    return kOk;
+  });
 }
 
 int ZK_DRF_free_text(int count, ZK_DRF_draft_aid_text_t **blocks) {
-  if (!blocks) return kInvalidArgument;
-  if (!*blocks) return count == 0 ? kOk : kInvalidArgument;
-  TextHandout *h = session().tracked<TextHandout>(*blocks);
-  if (!h || count != static_cast<int>(h->blocks.size())) return kInvalidArgument;
-  // An injected failure is reported, but the memory is released all the
-  // same: a caller cannot retry a release.
-  int injected = session().injected_failure(__func__, NULL_TAG);
-  session().release(*blocks);
-  *blocks = nullptr;
-  return injected;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!blocks) return kInvalidArgument;
+    if (!*blocks) return count == 0 ? kOk : kInvalidArgument;
+    TextHandout *h = session().tracked<TextHandout>(*blocks);
+    if (!h || count != static_cast<int>(h->blocks.size())) return kInvalidArgument;
+    // An injected failure is reported, but the memory is released all the
+    // same: a caller cannot retry a release.
+    int injected = session().injected_failure(__func__, NULL_TAG);
+    session().release(*blocks);
+    *blocks = nullptr;
+    return injected;
+  });
 }
 
 int ZK_SKET_ask_dim_status(tag_t dimension, int *status, char text[ZK_SKET_DIM_TEXT_BUFSIZE],
                            double *value, int *sketch) {
-  if (!status || !text || !value || !sketch) return kInvalidArgument;
-  model::Object *o = session().find(dimension);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(dimension);
-  model::Annotation *a = annotation_of(dimension);
-  if (!a || a->type != ZK_dimension_type || !a->sketch_value) return kNotASketchDimension;
-  char formatted[64];
-  std::snprintf(formatted, sizeof formatted, "%.6g", *a->sketch_value);
-  *status = 1;
-  copy_out(text, ZK_SKET_DIM_TEXT_BUFSIZE, a->name.value_or(a->handle) + "=" + formatted);
-  *value = *a->sketch_value;
-  *sketch = 0;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!status || !text || !value || !sketch) return kInvalidArgument;
+    model::Object *o = session().find(dimension);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(dimension);
+    model::Annotation *a = annotation_of(dimension);
+    if (!a || a->type != ZK_dimension_type || !a->sketch_value) return kNotASketchDimension;
+    char formatted[64];
+    std::snprintf(formatted, sizeof formatted, "%.6g", *a->sketch_value);
+    *status = 1;
+    copy_out(text, ZK_SKET_DIM_TEXT_BUFSIZE, a->name.value_or(a->handle) + "=" + formatted);
+    *value = *a->sketch_value;
+    *sketch = 0;
+    return kOk;
+  });
 }
 
 }  // extern "C"

@@ -30,99 +30,116 @@ bool step(const model::ObjectList *list, tag_t current, tag_t *next,
 extern "C" {
 
 int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
-  if (!object) return kInvalidArgument;
-  model::Part *p = session().find_part(part);
-  if (!p) {
-    *object = NULL_TAG;
-    return kInvalidTag;
-  }
-  ORVEL_INJECT(part);
-  const model::ObjectList *list = p->of_type(type);
-  auto on_list = [&](const model::Object &o) {
-    return o.part == p && o.type == type && (o.hooks[model::kTypeList].prev || list->first() == &o);
-  };
-  if (!step(list, *object, object, on_list)) {
-    *object = NULL_TAG;
-    return kInvalidTag;
-  }
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!object) return kInvalidArgument;
+    model::Part *p = session().find_part(part);
+    if (!p) {
+      *object = NULL_TAG;
+      return kInvalidTag;
+    }
+    ORVEL_INJECT(part);
+    const model::ObjectList *list = p->of_type(type);
+    auto on_list = [&](const model::Object &o) {
+      return o.part == p && o.type == type &&
+             (o.hooks[model::kTypeList].prev || list->first() == &o);
+    };
+    if (!step(list, *object, object, on_list)) {
+      *object = NULL_TAG;
+      return kInvalidTag;
+    }
+    return kOk;
+  });
 }
 
 tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object) {
-  model::Part *p = session().find_part(part);
-  if (!p) return NULL_TAG;
-  const model::ObjectList &list = p->all();
-  auto on_list = [&](const model::Object &o) {
-    return o.part == p && (o.hooks[model::kAllList].prev || list.first() == &o);
-  };
-  tag_t next = NULL_TAG;
-  return step(&list, object, &next, on_list) ? next : NULL_TAG;
+  return api::guard_value(__func__, NULL_TAG, [&]() -> tag_t {
+    model::Part *p = session().find_part(part);
+    if (!p) return NULL_TAG;
+    const model::ObjectList &list = p->all();
+    auto on_list = [&](const model::Object &o) {
+      return o.part == p && (o.hooks[model::kAllList].prev || list.first() == &o);
+    };
+    tag_t next = NULL_TAG;
+    return step(&list, object, &next, on_list) ? next : NULL_TAG;
+  });
 }
 
 int ZK_OBJ_ask_type_and_subtype(tag_t object, int *type, int *subtype) {
-  if (!type || !subtype) return kInvalidArgument;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  *type = o->type;
-  *subtype = o->subtype;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!type || !subtype) return kInvalidArgument;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    *type = o->type;
+    *subtype = o->subtype;
+    return kOk;
+  });
 }
 
 int ZK_OBJ_ask_status(tag_t object) {
-  model::Object *o = session().find(object);
-  return o ? o->status : ZK_OBJ_DELETED;
+  return api::guard_value(__func__, ZK_OBJ_DELETED, [&]() -> int {
+    model::Object *o = session().find(object);
+    return o ? o->status : ZK_OBJ_DELETED;
+  });
 }
 
 int ZK_OBJ_ask_name(tag_t object, char name[ZK_OBJ_NAME_BUFSIZE]) {
-  if (!name) return kInvalidArgument;
-  name[0] = '\0';
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  if (!o->name) return kNoName;
-  copy_out(name, ZK_OBJ_NAME_BUFSIZE, *o->name);
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!name) return kInvalidArgument;
+    name[0] = '\0';
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    if (!o->name) return kNoName;
+    copy_out(name, ZK_OBJ_NAME_BUFSIZE, *o->name);
+    return kOk;
+  });
 }
 
 int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props) {
-  if (!props) return kInvalidArgument;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  props->layer = o->layer;
-  props->color = o->color;
-  props->blank_status = o->blank_status;
-  props->line_width = o->line_width;
-  props->font = o->font;
-  props->highlight_status = o->highlight_status;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!props) return kInvalidArgument;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    props->layer = o->layer;
+    props->color = o->color;
+    props->blank_status = o->blank_status;
+    props->line_width = o->line_width;
+    props->font = o->font;
+    props->highlight_status = o->highlight_status;
+    return kOk;
+  });
 }
 
 const char *ZK_TAG_ask_handle_of_tag(tag_t object) {
-  model::Object *o = session().find(object);
-  return session().intern(o ? o->handle : std::string());
+  return api::guard_value(__func__, static_cast<const char *>(""), [&]() -> const char * {
+    model::Object *o = session().find(object);
+    return session().intern(o ? o->handle : std::string());
+  });
 }
 
 int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
-  if (!object) return kInvalidArgument;
-  if (layer < 0 || layer > ZK_LAYER_MAX) {
-    *object = NULL_TAG;
-    return kInvalidArgument;
-  }
-  model::Part *work = session().work_part();
-  if (!work) {
-    *object = NULL_TAG;
-    return kNoWorkPart;
-  }
-  ORVEL_INJECT(NULL_TAG);
-  const model::ObjectList &list = work->on_layer(layer);
-  auto on_list = [&](const model::Object &o) { return o.part == work && o.layer == layer; };
-  if (!step(&list, *object, object, on_list)) {
-    *object = NULL_TAG;
-    return kInvalidTag;
-  }
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!object) return kInvalidArgument;
+    if (layer < 0 || layer > ZK_LAYER_MAX) {
+      *object = NULL_TAG;
+      return kInvalidArgument;
+    }
+    model::Part *work = session().work_part();
+    if (!work) {
+      *object = NULL_TAG;
+      return kNoWorkPart;
+    }
+    ORVEL_INJECT(NULL_TAG);
+    const model::ObjectList &list = work->on_layer(layer);
+    auto on_list = [&](const model::Object &o) { return o.part == work && o.layer == layer; };
+    if (!step(&list, *object, object, on_list)) {
+      *object = NULL_TAG;
+      return kInvalidTag;
+    }
+    return kOk;
+  });
 }
 
 }  // extern "C"
@@ -130,23 +147,27 @@ int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
 extern "C" {
 
 int ZK_OBJ_is_displayable(tag_t object, logical *displayable) {
-  if (!displayable) return kInvalidArgument;
-  *displayable = 0;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  *displayable = o->origin()->displayable ? 1 : 0;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!displayable) return kInvalidArgument;
+    *displayable = 0;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    *displayable = o->origin()->displayable ? 1 : 0;
+    return kOk;
+  });
 }
 
 int ZK_OBJ_is_transferable(tag_t object, logical *transferable) {
-  if (!transferable) return kInvalidArgument;
-  *transferable = 0;
-  model::Object *o = session().find(object);
-  if (!o) return kInvalidTag;
-  ORVEL_INJECT(object);
-  *transferable = o->origin()->transferable ? 1 : 0;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    if (!transferable) return kInvalidArgument;
+    *transferable = 0;
+    model::Object *o = session().find(object);
+    if (!o) return kInvalidTag;
+    ORVEL_INJECT(object);
+    *transferable = o->origin()->transferable ? 1 : 0;
+    return kOk;
+  });
 }
 
 }  // extern "C"

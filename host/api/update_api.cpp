@@ -51,33 +51,40 @@ int check_components(const model::Part &part, std::unordered_set<const model::Pa
 extern "C" {
 
 int ZK_MODL_set_update_fail_option(int option) {
-  ORVEL_INJECT(NULL_TAG);
-  if (option != ZK_MODL_UPDATE_STOP && option != ZK_MODL_UPDATE_ACCEPT) return kInvalidArgument;
-  session().update_fail_option = option;
-  return kOk;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    ORVEL_INJECT(NULL_TAG);
+    if (option != ZK_MODL_UPDATE_STOP && option != ZK_MODL_UPDATE_ACCEPT) return kInvalidArgument;
+    session().update_fail_option = option;
+    return kOk;
+  });
 }
 
 int ZK_MODL_update_all_features(void) {
-  model::Part *work = session().work_part();
-  if (!work) return kNoWorkPart;
-  ORVEL_INJECT(NULL_TAG);
-  int first = kOk;
-  const model::ObjectList *features = work->of_type(ZK_feature_type);
-  for (const model::Object *o = features ? features->first() : nullptr; o; o = features->next(o)) {
-    const auto &f = static_cast<const model::Feature &>(*o);
-    if (f.suppressed || f.update_failure == 0) continue;
-    if (first == kOk) first = f.update_failure;
-    if (session().update_fail_option == ZK_MODL_UPDATE_STOP) break;
-  }
-  return first;
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    model::Part *work = session().work_part();
+    if (!work) return kNoWorkPart;
+    ORVEL_INJECT(NULL_TAG);
+    int first = kOk;
+    const model::ObjectList *features = work->of_type(ZK_feature_type);
+    for (const model::Object *o = features ? features->first() : nullptr; o;
+         o = features->next(o)) {
+      const auto &f = static_cast<const model::Feature &>(*o);
+      if (f.suppressed || f.update_failure == 0) continue;
+      if (first == kOk) first = f.update_failure;
+      if (session().update_fail_option == ZK_MODL_UPDATE_STOP) break;
+    }
+    return first;
+  });
 }
 
 int ZK_FLTR_update_structure(tag_t part) {
-  model::Part *p = session().find_part(part);
-  if (!p) return kInvalidTag;
-  ORVEL_INJECT(part);
-  std::unordered_set<const model::Part *> seen;
-  return check_components(*p, seen);
+  return api::guard(__func__, kHostFault, [&]() -> int {
+    model::Part *p = session().find_part(part);
+    if (!p) return kInvalidTag;
+    ORVEL_INJECT(part);
+    std::unordered_set<const model::Part *> seen;
+    return check_components(*p, seen);
+  });
 }
 
 }  // extern "C"

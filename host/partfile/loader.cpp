@@ -66,7 +66,12 @@ class TreeLoader {
       : options_(options), find_open_(find_open) {}
 
   LoadedTree run(const std::string &full_name, const std::string &file) {
-    if (!is_file(file)) throw LoadError(kPartFileMissing, file, "/", "no such part file");
+    std::error_code ec;
+    fs::file_status status = fs::status(file, ec);
+    if (!fs::exists(status)) throw LoadError(kPartFileMissing, file, "/", "no such part file");
+    if (!fs::is_regular_file(status)) {
+      throw LoadError(kPartFileUnreadable, file, "/", "not a regular file");
+    }
     tree_.top = load(full_name, file);
     return std::move(tree_);
   }
@@ -142,7 +147,13 @@ class TreeLoader {
   Located locate(const Part &assembly, const Instance &instance, const std::string &path) {
     if (options_.managed_file) {
       bool managed = false;
-      std::optional<std::string> file = options_.managed_file(instance.file, &managed);
+      std::optional<std::string> file;
+      try {
+        file = options_.managed_file(instance.file, &managed);
+      } catch (const std::runtime_error &e) {
+        // The store failed under the query (locked, damaged, changed).
+        throw LoadError(kPdmStoreFailed, assembly.file_path, path + "/part", e.what());
+      }
       if (managed) {
         if (!file) {
           throw LoadError(kManagedPartUnknown, assembly.file_path, path + "/part",

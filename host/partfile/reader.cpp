@@ -1,13 +1,15 @@
 // Reading part files: JSON text to a validated, unregistered part. Every
 // problem becomes a LoadError naming the file, the JSON pointer of the
 // offending value and what is wrong with it.
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <unordered_set>
 
 #include "api/codes.hpp"
@@ -56,6 +58,14 @@ std::string kind_name(int type) {
     default:
       return "an object of type " + std::to_string(type);
   }
+}
+
+// The parser's text of a JSON exception without its "[json.exception...] "
+// prefix.
+std::string json_problem(const nlohmann::json::exception &e) {
+  std::string what = e.what();
+  size_t end = what.find("] ");
+  return end == std::string::npos ? what : what.substr(end + 2);
 }
 
 // A reference from one object to another by id, resolved once every object
@@ -548,7 +558,22 @@ class Reader {
     if (auto problem = geom::validate(b->shape, b->body_type == ZK_MODL_SOLID_BODY)) {
       fail(p + "/shape", *problem);
     }
+    check_mass_finite(*b, p);
     return b;
+  }
+
+  // A body whose own mass properties overflow (a size, a position or a
+  // density near the largest double) can never give finite mass values.
+  void check_mass_finite(const Body &b, const std::string &p) const {
+    if (b.body_type != ZK_MODL_SOLID_BODY && geom::validate(b.shape, true)) return;
+    auto values = geom::mass_properties({{&b.shape, geom::identity(), b.density}});
+    for (double value : values) {
+      if (!std::isfinite(value)) {
+        fail(p,
+             "the body's mass properties are beyond the range of a double (its size, "
+             "position or density is too large)");
+      }
+    }
   }
 
   geom::Shape shape(const json &v, const std::string &p) const {
@@ -626,7 +651,16 @@ class Reader {
     if (const json *v = field(e, "reference_set")) {
       c->refset_name = text(*v, p + "/reference_set", kMaxRefsetName);
     }
-    if (const json *v = field(e, "origin")) c->origin = vec3(*v, p + "/origin");
+    if (const json *v = field(e, "origin")) {
+      c->origin = vec3(*v, p + "/origin");
+      // The moments about the origin grow with the square of the distance.
+      const double limit = std::sqrt(std::numeric_limits<double>::max());
+      for (double x : {c->origin.x, c->origin.y, c->origin.z}) {
+        if (std::fabs(x) > limit) {
+          fail(p + "/origin", "origin too far out: its square is beyond the range of a double");
+        }
+      }
+    }
     if (const json *v = field(e, "orientation")) orientation(*v, p + "/orientation", *c);
     if (const json *v = field(e, "suppressed")) c->suppressed = boolean(*v, p + "/suppressed");
     if (const json *v = field(e, "suppression_expression")) {
@@ -722,18 +756,34 @@ std::unique_ptr<Part> parse_part(const std::string &text, const std::string &fil
     doc = json::parse(text);
   } catch (const json::parse_error &e) {
     throw LoadError(kPartFileSyntax, file, "/", "syntax error at byte " + std::to_string(e.byte));
+  } catch (const json::exception &e) {
+    // Valid JSON the parser cannot hold, such as a number beyond the range
+    // of a double ("1e400").
+    throw LoadError(kPartFileInvalid, file, "/", json_problem(e));
   }
   return Reader(file).read(doc);
 }
 
 std::unique_ptr<Part> read_part(const std::string &file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw LoadError(kPartFileMissing, file, "/", "cannot open the file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw LoadError(kPartFileUnreadable, file, "/", "cannot read the file");
-  std::unique_ptr<Part> part = parse_part(text.str(), file);
-  part->loaded_digest = text_digest(text.str());
+  errno = 0;
+  std::unique_ptr<FILE, int (*)(FILE *)> in(std::fopen(file.c_str(), "rb"), std::fclose);
+  if (!in) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      throw LoadError(kPartFileMissing, file, "/", "no such part file");
+    }
+    throw LoadError(kPartFileUnreadable, file, "/",
+                    std::string("cannot read the file: ") + std::strerror(errno));
+  }
+  std::string text;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) text.append(buffer, n);
+  if (std::ferror(in.get())) {
+    throw LoadError(kPartFileUnreadable, file, "/",
+                    std::string("cannot read the file: ") + std::strerror(errno));
+  }
+  std::unique_ptr<Part> part = parse_part(text, file);
+  part->loaded_digest = text_digest(text);
   return part;
 }
 

@@ -60,13 +60,18 @@ std::vector<std::string> split_fields(const std::string &text, size_t count) {
   return fields;
 }
 
+// A failure of the database under a query: the store's name and SQLite's
+// account of the cause ("database is locked", "database disk image is
+// malformed", "no such table: revisions").
+[[noreturn]] void fail(sqlite3 *db, const std::string &store) {
+  throw StoreError("PDM store " + store + ": " + sqlite3_errmsg(db));
+}
+
 // One prepared statement, finalised when it goes out of scope.
 class Statement {
  public:
-  Statement(sqlite3 *db, const char *sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-      throw std::runtime_error(std::string("store query failed: ") + sqlite3_errmsg(db));
-    }
+  Statement(sqlite3 *db, const std::string &store, const char *sql) : db_(db), store_(store) {
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) fail(db_, store_);
   }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement &) = delete;
@@ -85,7 +90,7 @@ class Statement {
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    throw std::runtime_error(std::string("store query failed: ") + sqlite3_errmsg(db_));
+    fail(db_, store_);
   }
   std::string text(int column) const {
     const unsigned char *value = sqlite3_column_text(stmt_, column);
@@ -95,8 +100,19 @@ class Statement {
 
  private:
   sqlite3 *db_;
+  const std::string &store_;
   sqlite3_stmt *stmt_ = nullptr;
 };
+
+// Refuses a field longer than the decoded name's buffer holds: two names
+// that differ only beyond it would decode, and name their reports, alike.
+void check_length(const char *what, const std::string &text, size_t buffer) {
+  if (text.size() > buffer - 1) {
+    throw std::invalid_argument(std::string(what) + " '" + text.substr(0, 40) + "...' of " +
+                                std::to_string(text.size()) + " characters is longer than " +
+                                std::to_string(buffer - 1) + ", the most a managed name holds");
+  }
+}
 
 }  // namespace
 
@@ -131,6 +147,7 @@ std::optional<EncodedName> decode_name(const std::string &encoded) {
 
 struct Store::Impl {
   sqlite3 *db = nullptr;
+  std::string path;  // as given, for messages
   std::filesystem::path directory;
   // Handles handed out in this session, both ways.
   std::map<std::string, tag_t> item_tags;
@@ -145,12 +162,12 @@ struct Store::Impl {
     if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
       std::string message = error ? error : "unknown error";
       sqlite3_free(error);
-      throw std::runtime_error("store query failed: " + message);
+      throw StoreError("PDM store " + path + ": " + message);
     }
   }
 
   std::optional<sqlite3_int64> item_id(const std::string &part_number) {
-    Statement q(db, "SELECT id FROM items WHERE part_number = ?1");
+    Statement q(db, path, "SELECT id FROM items WHERE part_number = ?1");
     q.bind(1, part_number);
     if (!q.step()) return std::nullopt;
     return q.integer(0);
@@ -158,7 +175,7 @@ struct Store::Impl {
 
   std::optional<sqlite3_int64> revision_id(const std::string &part_number,
                                            const std::string &revision) {
-    Statement q(db,
+    Statement q(db, path,
                 "SELECT r.id FROM revisions r JOIN items i ON r.item_id = i.id"
                 " WHERE i.part_number = ?1 AND r.revision = ?2");
     q.bind(1, part_number).bind(2, revision);
@@ -172,6 +189,7 @@ Store::~Store() = default;
 
 std::unique_ptr<Store> Store::open(const std::string &path, bool create) {
   auto impl = std::make_unique<Impl>();
+  impl->path = path;
   int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
   if (sqlite3_open_v2(path.c_str(), &impl->db, flags, nullptr) != SQLITE_OK) {
     std::string detail = impl->db ? sqlite3_errmsg(impl->db) : "out of memory";
@@ -183,11 +201,14 @@ std::unique_ptr<Store> Store::open(const std::string &path, bool create) {
     if (create) {
       impl->exec(kSchema);
     } else {
-      Statement q(impl->db, "SELECT count(*) FROM sqlite_master WHERE name = 'datasets'");
-      if (!q.step() || q.integer(0) == 0) throw std::runtime_error("not a PDM store");
+      Statement q(impl->db, impl->path,
+                  "SELECT count(*) FROM sqlite_master WHERE name = 'datasets'");
+      if (!q.step() || q.integer(0) == 0) {
+        throw std::runtime_error("cannot open PDM store " + path + ": not a PDM store");
+      }
     }
-  } catch (const std::runtime_error &e) {
-    throw std::runtime_error("cannot open PDM store " + path + ": " + e.what());
+  } catch (const StoreError &e) {
+    throw std::runtime_error(std::string("cannot open ") + e.what());
   }
   impl->directory = std::filesystem::absolute(path).parent_path();
   return std::unique_ptr<Store>(new Store(std::move(impl)));
@@ -198,10 +219,12 @@ void Store::add_item(const std::string &part_number, const std::string &descript
   if (part_number.find(kDelimiter) != std::string::npos) {
     throw std::invalid_argument("part number '" + part_number + "' holds '/'");
   }
+  check_length("part number", part_number, ZK_VQMGR_PART_NUMBER_BUFSIZE);
   if (impl_->item_id(part_number)) {
     throw std::runtime_error("item " + part_number + " exists already");
   }
-  Statement q(impl_->db, "INSERT INTO items (part_number, description) VALUES (?1, ?2)");
+  Statement q(impl_->db, impl_->path,
+              "INSERT INTO items (part_number, description) VALUES (?1, ?2)");
   q.bind(1, part_number).bind(2, description).step();
 }
 
@@ -209,12 +232,13 @@ void Store::add_revision(const std::string &part_number, const std::string &revi
   if (revision.find(kDelimiter) != std::string::npos) {
     throw std::invalid_argument("revision '" + revision + "' holds '/'");
   }
+  check_length("revision", revision, ZK_VQMGR_REV_BUFSIZE);
   std::optional<sqlite3_int64> item = impl_->item_id(part_number);
   if (!item) throw std::runtime_error("no item " + part_number);
   if (impl_->revision_id(part_number, revision)) {
     throw std::runtime_error("revision " + part_number + "/" + revision + " exists already");
   }
-  Statement q(impl_->db, "INSERT INTO revisions (item_id, revision) VALUES (?1, ?2)");
+  Statement q(impl_->db, impl_->path, "INSERT INTO revisions (item_id, revision) VALUES (?1, ?2)");
   q.bind(1, *item).bind(2, revision).step();
 }
 
@@ -224,12 +248,14 @@ void Store::add_dataset(const std::string &part_number, const std::string &revis
   if (file_type.find(kDelimiter) != std::string::npos) {
     throw std::invalid_argument("file type '" + file_type + "' holds '/'");
   }
+  check_length("file type", file_type, ZK_VQMGR_FILE_TYPE_BUFSIZE);
+  check_length("file name", file_name, ZK_VQMGR_FILE_NAME_BUFSIZE);
   if (part_file.empty()) throw std::invalid_argument("empty part file");
   std::optional<sqlite3_int64> rev = impl_->revision_id(part_number, revision);
   if (!rev) throw std::runtime_error("no revision " + part_number + "/" + revision);
   EncodedName name{part_number, revision, file_type, file_name};
   if (resolve(name)) throw std::runtime_error("dataset " + encode_name(name) + " exists already");
-  Statement q(impl_->db,
+  Statement q(impl_->db, impl_->path,
               "INSERT INTO datasets (revision_id, file_type, file_name, part_file)"
               " VALUES (?1, ?2, ?3, ?4)");
   q.bind(1, *rev).bind(2, file_type).bind(3, file_name).bind(4, part_file).step();
@@ -251,7 +277,7 @@ bool Store::has_item(const std::string &part_number) const {
 }
 
 std::optional<std::string> Store::configured_revision(const std::string &part_number) const {
-  Statement q(impl_->db,
+  Statement q(impl_->db, impl_->path,
               "SELECT r.revision FROM revisions r JOIN items i ON r.item_id = i.id"
               " WHERE i.part_number = ?1 ORDER BY r.id DESC LIMIT 1");
   q.bind(1, part_number);
@@ -260,7 +286,7 @@ std::optional<std::string> Store::configured_revision(const std::string &part_nu
 }
 
 std::optional<std::string> Store::resolve(const EncodedName &name) const {
-  Statement q(impl_->db,
+  Statement q(impl_->db, impl_->path,
               "SELECT d.part_file FROM datasets d"
               " JOIN revisions r ON d.revision_id = r.id JOIN items i ON r.item_id = i.id"
               " WHERE i.part_number = ?1 AND r.revision = ?2"
@@ -276,7 +302,7 @@ std::optional<std::string> Store::resolve(const EncodedName &name) const {
 }
 
 std::vector<std::pair<std::string, std::string>> Store::datasets() const {
-  Statement q(impl_->db,
+  Statement q(impl_->db, impl_->path,
               "SELECT i.part_number, r.revision, d.file_type, d.file_name, d.part_file"
               " FROM datasets d"
               " JOIN revisions r ON d.revision_id = r.id JOIN items i ON r.item_id = i.id"

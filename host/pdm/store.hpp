@@ -7,12 +7,21 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "orvel/zk_types.h"
 
 namespace orvel::pdm {
+
+// A store that fails under a query after it was opened (locked by another
+// process, damaged, its tables changed). The text names the store and the
+// cause.
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 struct EncodedName {
   std::string part_number;
@@ -29,7 +38,8 @@ std::optional<EncodedName> decode_name(const std::string &encoded);
 class Store {
  public:
   // Opens (creating when `create`) the store at `path`; throws
-  // std::runtime_error with a message naming the file on failure.
+  // std::runtime_error with a message naming the file on failure. Every
+  // later call throws StoreError when the database fails under it.
   static std::unique_ptr<Store> open(const std::string &path, bool create);
   ~Store();
 

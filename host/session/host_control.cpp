@@ -39,6 +39,10 @@ void set_part_open_observer(std::function<void(const std::string &name, int code
   session().part_open_observer = std::move(observer);
 }
 
+std::string syslog_failure() {
+  return session().syslog_failure();
+}
+
 std::string last_failure_detail() {
   return session().last_failure_detail();
 }

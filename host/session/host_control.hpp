@@ -50,6 +50,10 @@ int set_display_part(tag_t part);
 // with it. It belongs to the current session.
 void set_part_open_observer(std::function<void(const std::string &name, int code)> observer);
 
+// Why writes to the system log were lost ("the system log FILE cannot be
+// written: No space left on device (3 writes lost)"); empty when none was.
+std::string syslog_failure();
+
 // The full text of the last failure (a part that failed to load names the
 // file, the place in it and the problem), empty when there was none.
 std::string last_failure_detail();

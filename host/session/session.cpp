@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "api/codes.hpp"
@@ -92,7 +94,12 @@ OpenResult Session::open_part(const std::string &name) {
   std::string file = full_name;
   if (pdm_) {
     if (std::optional<pdm::EncodedName> encoded = pdm::decode_name(name)) {
-      std::optional<std::string> resolved = pdm_->resolve(*encoded);
+      std::optional<std::string> resolved;
+      try {
+        resolved = pdm_->resolve(*encoded);
+      } catch (const pdm::StoreError &e) {
+        return failure(partfile::LoadError(kPdmStoreFailed, name, "/", e.what()));
+      }
       if (!resolved) {
         return failure(
             partfile::LoadError(kManagedPartUnknown, name, "/", "the store has no such part"));
@@ -195,9 +202,25 @@ const std::string *Session::failure_detail(int code) const {
   return it == details_.end() ? nullptr : &it->second;
 }
 
-void Session::print_syslog(const char *text) {
-  std::fputs(text, syslog_ ? syslog_ : stderr);
-  std::fflush(syslog_ ? syslog_ : stderr);
+bool Session::print_syslog(const char *text) {
+  FILE *log = syslog_ ? syslog_ : stderr;
+  errno = 0;
+  bool written = std::fputs(text, log) != EOF;
+  written = std::fflush(log) == 0 && written;
+  if (written) return true;
+  // The first cause is kept; every lost write is counted.
+  if (syslog_lost_++ == 0) {
+    syslog_error_ = errno != 0 ? std::strerror(errno) : "write failed";
+  }
+  std::clearerr(log);
+  return false;
+}
+
+std::string Session::syslog_failure() const {
+  if (syslog_lost_ == 0) return "";
+  std::string name = options_.syslog_file.empty() ? "standard error" : options_.syslog_file;
+  return "the system log " + name + " cannot be written: " + syslog_error_ + " (" +
+         std::to_string(syslog_lost_) + (syslog_lost_ == 1 ? " write" : " writes") + " lost)";
 }
 
 namespace {

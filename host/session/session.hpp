@@ -77,7 +77,11 @@ class Session {
   const std::string &last_failure_detail() const { return last_detail_; }
 
   // Services.
-  void print_syslog(const char *text);
+  // Writes to the system log; false when the write failed (a full disk,
+  // an I/O error), which syslog_failure then reports.
+  bool print_syslog(const char *text);
+  // Why writes to the system log were lost and how many; empty when none was.
+  std::string syslog_failure() const;
   bool listing_open() const { return listing_open_; }
   void open_listing() { listing_open_ = true; }
   int begin_timer();
@@ -125,7 +129,9 @@ class Session {
   void unregister_part(model::Part &part);
 
   HostOptions options_;
-  FILE *syslog_ = nullptr;  // owned when not stderr
+  FILE *syslog_ = nullptr;    // owned when not stderr
+  long syslog_lost_ = 0;      // writes that failed
+  std::string syslog_error_;  // the cause of the first one
   bool listing_open_ = false;
   struct Timer {
     double cpu;

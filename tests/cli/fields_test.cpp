@@ -103,12 +103,29 @@ TEST(RunConfigFields, RefusesNumbersThatDoNotParseWhole) {
   for (const char *text : {"", "1x", " 1", "1 ", "2147483648", "-2147483649", "0x10", "1.0"}) {
     EXPECT_THROW(values.set("verbose", text), std::invalid_argument) << "'" << text << "'";
   }
-  for (const char *text : {"", "abc", "1,5", "2.0m", " 1"}) {
+  for (const char *text : {"", "abc", "1,5", "2.0m", " 1", "+1", "nan", "-inf", "infinity", "0x1p3",
+                           "1e400", ".", "-", "1e", "1e+", "--1"}) {
     EXPECT_THROW(values.set("cgm-offset-x", text), std::invalid_argument) << "'" << text << "'";
   }
+  EXPECT_THROW(values.set("verbose", "+1"), std::invalid_argument);
   EXPECT_THROW(values.set("no-such-field", "1"), std::invalid_argument);
   EXPECT_THROW(values.set("outdir", std::string("a\0b", 3)), std::invalid_argument);
   EXPECT_TRUE(values.empty());
+}
+
+TEST(RunConfigFields, TakesPlainDecimalNumbers) {
+  run_config record{};
+  for (auto [text, expected] : {std::pair{"-12.5e3", -12500.0},
+                                {"0.5", 0.5},
+                                {".5", 0.5},
+                                {"7.", 7.0},
+                                {"1E-2", 0.01},
+                                {"-0", 0.0}}) {
+    FieldValues values(run_config_fields());
+    values.set("cgm-offset-y", text);
+    values.apply(&record);
+    EXPECT_DOUBLE_EQ(record.cgm_offset_y, expected) << text;
+  }
 }
 
 TEST(LoadOptionFields, EveryOptionLandsInItsOwnMember) {

@@ -14,6 +14,9 @@ set(E2E_CASES
   pdm_query_failure
   bad_part_files
   command_line_errors
+  batch_hostile_values
+  syslog_full
+  batch_pdm_store_failure
   unwritable_output
   post_command_refusals
   batch_pdm_verbose

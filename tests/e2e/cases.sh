@@ -115,6 +115,34 @@ case_command_line_errors() {
   run_orvel bad_number batch --verbose yes
   run_orvel not_a_store interactive parts/bracket.prt --pdm parts/bracket.prt
   run_orvel no_syslog batch --single-part parts/bracket.prt --syslog no/such/dir/log.txt
+  run_orvel no_store interactive parts/bracket.prt --pdm no/such/store.db
+  run_orvel store_is_dir batch --single-part parts/bracket.prt --pdm parts
+  local number
+  for number in nan inf 0x1p3 +1 1e400 " 1"; do
+    run_orvel "number_$number" batch --cgm-offset-x "$number"
+  done
+  run_orvel integer_plus batch --verbose +1
+  printf 'cgm-offset-y = -0x10\n' >hex_job.txt
+  run_orvel hex_job batch --job hex_job.txt
+}
+
+# A system log that cannot be written (a full disk): the run still checks
+# the part, and orvel says so on standard error and exits 4.
+case_syslog_full() {
+  run_orvel batch batch --single-part parts/bracket.prt --outdir out --result-file out/result.txt \
+    --syslog /dev/full
+  VETR_outdir=out run_orvel interactive interactive parts/cover.prt --syslog /dev/full
+}
+
+# A PDM store whose tables changed after it was opened: each managed part
+# gets its -1001 record with the store's message in the log, and the batch
+# goes on with the next line.
+case_batch_pdm_store_failure() {
+  build_store
+  sqlite3 store/store.db "DROP TABLE revisions"
+  printf '%s\n' @DB/4711/A parts/bracket.prt "@DB/4711/B/datasheet/sheet 1" >parts.txt
+  run_orvel batch batch --pdm store/store.db --part-list parts.txt --outdir out \
+    --result-file out/result.txt --action none --syslog out/syslog.txt
 }
 
 # Result records of parts whose host calls fail: the first failure gives the
@@ -143,6 +171,9 @@ case_pdm_commands() {
     --name "sheet 1"
   run_orvel dataset_unknown pdm add-dataset "$s" 0815 C parts/bracket.prt
   run_orvel list pdm list "$s"
+  run_orvel long_number pdm add-item "$s" "$(printf '9%.0s' $(seq 1 129))"
+  run_orvel long_name pdm add-dataset "$s" 0815 B parts/bracket.prt --type drawing \
+    --name "$(printf 's%.0s' $(seq 1 129))"
   printf '%s\n' 0815 "@DB@0815@B@drawing@sheet 1" >parts.txt
   run_orvel batch batch --pdm "$s" --part-list parts.txt --outdir out --result-file out/result.txt \
     --action none --syslog out/syslog.txt
@@ -158,6 +189,22 @@ case_pdm_query_failure() {
     --syslog out/failing.syslog
   VETR_outdir=out run_orvel plain interactive parts/bracket.prt --pdm store/store.db \
     --syslog out/plain.syslog
+}
+
+# Hostile values in a list run: numbers beyond a double (also in a
+# component's part file), a body and a placement whose mass values cannot be
+# finite, and a part "file" that is a directory are load failures (-1001);
+# bodies whose combined moments overflow get the mass failure's code in their
+# result record. Every line gets its record and the batch goes on.
+case_batch_hostile_values() {
+  mkdir bad/folder.prt
+  printf '%s\n' bad/overflow_units.prt bad/overflow_component.prt bad/huge_block.prt \
+    bad/far_origin.prt bad/folder.prt bad/distant_pair.prt parts/bracket.prt >parts.txt
+  run_orvel batch batch --part-list parts.txt --outdir out --result-file out/result.txt \
+    --action ModelGetData --syslog out/syslog.txt
+  for name in overflow_units overflow_component far_origin folder; do
+    VETR_outdir=out run_orvel "$name" interactive "bad/$name.prt" --syslog "out/$name.syslog"
+  done
 }
 
 # Output that cannot be written is no success: a missing output directory

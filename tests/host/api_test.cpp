@@ -8,8 +8,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "api/api_util.hpp"
 #include "api/codes.hpp"
 #include "orvel/zk.h"
+#include "session/host_control.hpp"
 #include "session/session.hpp"
 #include "test_support.hpp"
 
@@ -441,6 +443,41 @@ TEST_F(Api, ProvideTheSessionServices) {
   ASSERT_EQ(ZK_ASSEM_ask_assem_options(&load), 0);
   EXPECT_EQ(load.load_options, ZK_ASSEM_load_from_directory);
   EXPECT_EQ(load.load_components, ZK_ASSEM_do_load_components);
+}
+
+// No exception crosses the C API: a call whose body throws answers its
+// fault value, the exception's text becomes the code's message, and the
+// name injected failures match against is the caller's again afterwards.
+TEST_F(Api, TurnAnExceptionAtTheBoundaryIntoAHostCode) {
+  const char *before = api::current_call;
+  int code = api::guard("ZK_test_call", kHostFault, [&]() -> int {
+    EXPECT_STREQ(api::current_call, "ZK_test_call");
+    throw std::out_of_range("index 7 of 3");
+  });
+  EXPECT_EQ(code, kHostFault);
+  EXPECT_STREQ(api::current_call, before);
+  char message[ZK_FAIL_MESSAGE_BUFSIZE] = "";
+  ZK_get_fail_message(kHostFault, message);
+  EXPECT_STREQ(message, "Internal host failure in ZK_test_call: index 7 of 3");
+
+  EXPECT_EQ(api::guard("ZK_load", kPartFileUnreadable, []() -> int { throw 42; }),
+            kPartFileUnreadable);
+  EXPECT_EQ(api::guard_value("ZK_tag", tag_t{NULL_TAG}, []() -> tag_t { throw std::bad_alloc(); }),
+            NULL_TAG);
+  EXPECT_EQ(api::guard("ZK_fine", kHostFault, []() -> int { return 5; }), 5);
+}
+
+// A system log write that fails (a full disk) is noticed: the call fails,
+// and the session can say why and how many writes were lost.
+TEST_F(Api, NoticeASystemLogThatCannotBeWritten) {
+  HostOptions options;
+  options.syslog_file = "/dev/full";
+  configure_host(options);
+  EXPECT_EQ(syslog_failure(), "");
+  EXPECT_EQ(ZK_print_syslog("lost\n", 0), kSyslogWriteFailed);
+  EXPECT_EQ(ZK_print_syslog("lost too\n", 1), kSyslogWriteFailed);
+  EXPECT_EQ(syslog_failure(),
+            "the system log /dev/full cannot be written: No space left on device (2 writes lost)");
 }
 
 }  // namespace

@@ -128,6 +128,30 @@ TEST_F(StoreTest, RefusesDuplicatesAndUnknownOwners) {
   EXPECT_EQ(store->resolve({"4711", "A", "", ""}), (dir_ / "x.prt").string());
 }
 
+// Names longer than a decoded managed name's fields would decode alike and
+// give two parts one report name: refused at the longest that fits plus one.
+TEST_F(StoreTest, RefusesNamesLongerThanTheDecodedFieldsHold) {
+  auto store = Store::open(path_, true);
+  std::string number(128, 'n'), revision(32, 'r'), type(42, 't'), name(128, 'f');
+  store->add_item(number, "");
+  store->add_revision(number, revision);
+  store->add_dataset(number, revision, type, name, "x.prt");
+  EXPECT_THROW(store->add_item(number + "x", ""), std::invalid_argument);
+  EXPECT_THROW(store->add_revision(number, revision + "x"), std::invalid_argument);
+  EXPECT_THROW(store->add_dataset(number, revision, type + "x", "n", "x.prt"),
+               std::invalid_argument);
+  EXPECT_THROW(store->add_dataset(number, revision, "t", name + "x", "x.prt"),
+               std::invalid_argument);
+  try {
+    store->add_item(std::string(300, 'n'), "");
+    FAIL() << "accepted a part number of 300 characters";
+  } catch (const std::invalid_argument &e) {
+    EXPECT_NE(std::string(e.what()).find("300 characters is longer than 128"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(store->datasets().size(), 1u);
+}
+
 TEST_F(StoreTest, KeepsItsContentAcrossSessions) {
   {
     auto store = Store::open(path_, true);

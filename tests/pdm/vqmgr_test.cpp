@@ -1,9 +1,12 @@
 // The VQMGR calls over a session with and without a managed part store.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "orvel/zk.h"
@@ -135,5 +138,95 @@ TEST_F(Vqmgr, FindsItemsAndTheirConfiguredRevision) {
   ASSERT_EQ(ZK_VQMGR_ask_part_tag("4712", &bare), 0);
   EXPECT_NE(ZK_VQMGR_ask_configured_rev(bare, &revision), 0);
 }
+
+// A second connection to the store, as another process would hold it.
+class OtherConnection {
+ public:
+  explicit OtherConnection(const std::string &path) { sqlite3_open(path.c_str(), &db_); }
+  ~OtherConnection() { sqlite3_close(db_); }
+  void exec(const char *sql) {
+    ASSERT_EQ(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+  }
+
+ private:
+  sqlite3 *db_ = nullptr;
+};
+
+// Overwrites every page but the first (the schema) with garbage and counts
+// the change in the header, as a writer in another process would, so that
+// the session's connection reads the pages again.
+void corrupt_pages(const std::string &path) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekg(0, std::ios::end);
+  std::streamoff size = file.tellg();
+  ASSERT_GT(size, 4096);
+  file.seekp(4096);
+  file << std::string(static_cast<size_t>(size - 4096), '\xA5');
+  char counter[4];
+  file.seekg(24);
+  file.read(counter, 4);
+  counter[3] = static_cast<char>(counter[3] + 1);
+  file.seekp(24);
+  file.write(counter, 4);
+}
+
+struct StoreFault {
+  const char *name;
+  const char *cause;  // in the failure's text
+  std::function<void(const std::string &store, std::unique_ptr<OtherConnection> &other)> make;
+};
+
+class StoreFailure : public Vqmgr, public ::testing::WithParamInterface<StoreFault> {};
+
+// A store that fails after the session opened it fails the open of a managed
+// part with the store's own code, a text naming the store and the cause,
+// and nothing thrown; the next open works again once the cause is gone.
+TEST_P(StoreFailure, OpeningAManagedPartFailsWithTheStoresCode) {
+  {
+    std::ofstream part(dir_ / "bracket.prt");
+    part << R"({"format": "orvel part", "version": 1, "units": 1})";
+  }
+  orvel::pdm::Store::open(store_path_, false)->add_dataset("4711", "B", "", "", "bracket.prt");
+  start(true);
+  tag_t part = NULL_TAG;
+  ZK_PART_load_status_t status{};
+  ASSERT_EQ(ZK_PART_open("@DB/4711/B", &part, &status), 0);
+  ZK_PART_close_all();
+
+  std::unique_ptr<OtherConnection> other;
+  GetParam().make(store_path_, other);
+  EXPECT_EQ(ZK_PART_open("@DB/4711/B", &part, &status), 1112);
+  EXPECT_EQ(part, NULL_TAG);
+  char message[ZK_FAIL_MESSAGE_BUFSIZE] = "";
+  ZK_get_fail_message(1112, message);
+  std::string text = orvel::last_failure_detail();
+  EXPECT_NE(text.find("PDM store " + store_path_), std::string::npos) << text;
+  EXPECT_NE(text.find(GetParam().cause), std::string::npos) << text;
+  EXPECT_EQ(std::string(message), text.substr(0, ZK_FAIL_MESSAGE_BUFSIZE - 1));
+
+  if (std::string(GetParam().name) == "locked") {
+    other.reset();
+    EXPECT_EQ(ZK_PART_open("@DB/4711/B", &part, &status), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, StoreFailure,
+    ::testing::Values(
+        StoreFault{"locked", "database is locked",
+                   [](const std::string &store, std::unique_ptr<OtherConnection> &other) {
+                     other = std::make_unique<OtherConnection>(store);
+                     other->exec("BEGIN EXCLUSIVE");
+                   }},
+        StoreFault{"corrupt", "malformed",
+                   [](const std::string &store, std::unique_ptr<OtherConnection> &) {
+                     corrupt_pages(store);
+                   }},
+        StoreFault{"schema_changed", "no such table: revisions",
+                   [](const std::string &store, std::unique_ptr<OtherConnection> &other) {
+                     other = std::make_unique<OtherConnection>(store);
+                     other->exec("DROP TABLE revisions");
+                   }}),
+    [](const ::testing::TestParamInfo<StoreFault> &info) { return std::string(info.param.name); });
 
 }  // namespace
