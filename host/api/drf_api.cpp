@@ -139,7 +139,7 @@ int ZK_DRF_free_text(int count, ZK_DRF_draft_aid_text_t **blocks) {
     if (!h || count != static_cast<int>(h->blocks.size())) return kInvalidArgument;
     // An injected failure is reported, but the memory is released all the
     // same: a caller cannot retry a release.
-    int injected = session().injected_failure(__func__, NULL_TAG);
+    int injected = session().injected_failure(api::current_call, NULL_TAG);
     session().release(*blocks);
     *blocks = nullptr;
     return injected;
