@@ -4,7 +4,13 @@
 // from the list and the number of shards alone.
 #include "merge.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -161,22 +167,58 @@ std::optional<std::string> read_whole(const std::string &path) {
   return text.str();
 }
 
+// Writes all of `text` to the open descriptor `fd`; false on a failed write
+// (a full disk, say).
+bool write_all(int fd, const std::string &text) {
+  size_t written = 0;
+  while (written < text.size()) {
+    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes `text` into the file `path` opened with `flags`; throws, naming
+// the file and the reason, when it cannot be opened, written or closed.
+void write_file(const std::string &path, const std::string &text, int flags) {
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  bool ok = write_all(fd, text);
+  int error = errno;
+  if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+    ok = false;
+    error = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
+}
+
 // Writes `text` to `path` through a temporary file in the same directory
-// and a rename, so that a reader never sees half a file.
+// and a rename, so that a reader never sees half a file. A path that names
+// something other than a regular file (a device such as /dev/stdout, a
+// pipe) is written in place: a rename would replace it with a plain file.
 void write_atomically(const std::string &path, const std::string &text) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    write_file(path, text, O_WRONLY);
+    return;
+  }
   std::string temporary = path + ".merging";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      throw std::runtime_error("cannot write " + temporary);
-    }
+  try {
+    write_file(temporary, text, O_WRONLY | O_CREAT | O_TRUNC);
+  } catch (const std::runtime_error &) {
+    std::remove(temporary.c_str());
+    throw;
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::string reason = std::strerror(errno);
     std::remove(temporary.c_str());
-    throw std::runtime_error("cannot rename " + temporary + " to " + path);
+    throw std::runtime_error("cannot rename " + temporary + " to " + path + ": " + reason);
   }
 }
 
