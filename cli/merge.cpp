@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 
@@ -247,11 +248,36 @@ std::string join_logs(const MergeOptions &options, int count, std::vector<std::s
   return text;
 }
 
+// A mistyped shard count (1000000 for 100) would have the merge read and
+// name a million missing files: once more than kMissingNamed shard result
+// files are missing, the merge names those and stops at once.
+constexpr int kMissingNamed = 10;
+
+bool too_many_missing(const MergeOptions &options) {
+  std::vector<std::string> missing;
+  struct stat st {};
+  for (int k = 1; k <= options.shards && missing.size() <= kMissingNamed; ++k) {
+    std::string file = shard_file_name(options.result_file, {k, options.shards});
+    if (::stat(file.c_str(), &st) != 0) {
+      missing.push_back(shard_name(k, options.shards) + " (" + file + "): missing");
+    }
+  }
+  if (missing.size() <= kMissingNamed) return false;
+  missing.pop_back();
+  for (const std::string &fault : missing) std::cerr << "orvel merge: " << fault << '\n';
+  std::cerr << "orvel merge: more than " << kMissingNamed
+            << " shard result files are missing; stopped looking (is " << options.shards
+            << " the shard count the batch runs were given?)\n"
+            << "orvel merge: nothing written\n";
+  return true;
+}
+
 }  // namespace
 
 int run_merge(const MergeOptions &options) {
   try {
     std::vector<std::string> chunks = read_list_file(options.part_list);
+    if (too_many_missing(options)) return kExitShardFault;
     MergedResult merged = merge_results(chunks, options.single_part,
                                         read_shards(options.result_file, options.shards));
     std::string log;
@@ -274,6 +300,9 @@ int run_merge(const MergeOptions &options) {
     return kExitOk;
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel merge: " << e.what() << '\n';
+    return kExitHostFailed;
+  } catch (const std::bad_alloc &) {
+    std::cerr << "orvel merge: out of memory\n";
     return kExitHostFailed;
   }
 }

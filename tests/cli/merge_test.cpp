@@ -178,3 +178,25 @@ TEST(RunMerge, ReportsAFullDiskAsAFailedWrite) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   std::remove(link.c_str());
 }
+
+TEST(RunMerge, StopsLookingWhenMostShardsAreMissing) {
+  // The shard count mistyped: the merge names ten missing shards and stops.
+  std::string dir = ::testing::TempDir() + "merge_count_";
+  MergeOptions options = write_merge_files(dir, dir + "result.csv");
+  options.shards = 100000000;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run_merge(options), 6);
+  std::string err = testing::internal::GetCapturedStderr();
+  std::string expected;
+  for (int k = 1; k <= 10; ++k) {
+    std::string n = std::to_string(k);
+    expected += "orvel merge: shard " + n + " of 100000000 (" + dir + "result.shard-" + n +
+                "-of-100000000.csv): missing\n";
+  }
+  expected +=
+      "orvel merge: more than 10 shard result files are missing; stopped looking (is 100000000 "
+      "the shard count the batch runs were given?)\norvel merge: nothing written\n";
+  EXPECT_EQ(err, expected);
+  std::ifstream result(dir + "result.csv");
+  EXPECT_FALSE(result.good());
+}
