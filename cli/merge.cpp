@@ -4,9 +4,16 @@
 // from the list and the number of shards alone.
 #include "merge.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 
@@ -161,22 +168,58 @@ std::optional<std::string> read_whole(const std::string &path) {
   return text.str();
 }
 
+// Writes all of `text` to the open descriptor `fd`; false on a failed write
+// (a full disk, say).
+bool write_all(int fd, const std::string &text) {
+  size_t written = 0;
+  while (written < text.size()) {
+    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes `text` into the file `path` opened with `flags`; throws, naming
+// the file and the reason, when it cannot be opened, written or closed.
+void write_file(const std::string &path, const std::string &text, int flags) {
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  bool ok = write_all(fd, text);
+  int error = errno;
+  if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+    ok = false;
+    error = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
+}
+
 // Writes `text` to `path` through a temporary file in the same directory
-// and a rename, so that a reader never sees half a file.
+// and a rename, so that a reader never sees half a file. A path that names
+// something other than a regular file (a device such as /dev/stdout, a
+// pipe) is written in place: a rename would replace it with a plain file.
 void write_atomically(const std::string &path, const std::string &text) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    write_file(path, text, O_WRONLY);
+    return;
+  }
   std::string temporary = path + ".merging";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      throw std::runtime_error("cannot write " + temporary);
-    }
+  try {
+    write_file(temporary, text, O_WRONLY | O_CREAT | O_TRUNC);
+  } catch (const std::runtime_error &) {
+    std::remove(temporary.c_str());
+    throw;
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::string reason = std::strerror(errno);
     std::remove(temporary.c_str());
-    throw std::runtime_error("cannot rename " + temporary + " to " + path);
+    throw std::runtime_error("cannot rename " + temporary + " to " + path + ": " + reason);
   }
 }
 
@@ -205,11 +248,36 @@ std::string join_logs(const MergeOptions &options, int count, std::vector<std::s
   return text;
 }
 
+// A mistyped shard count (1000000 for 100) would have the merge read and
+// name a million missing files: once more than kMissingNamed shard result
+// files are missing, the merge names those and stops at once.
+constexpr int kMissingNamed = 10;
+
+bool too_many_missing(const MergeOptions &options) {
+  std::vector<std::string> missing;
+  struct stat st {};
+  for (int k = 1; k <= options.shards && missing.size() <= kMissingNamed; ++k) {
+    std::string file = shard_file_name(options.result_file, {k, options.shards});
+    if (::stat(file.c_str(), &st) != 0) {
+      missing.push_back(shard_name(k, options.shards) + " (" + file + "): missing");
+    }
+  }
+  if (missing.size() <= kMissingNamed) return false;
+  missing.pop_back();
+  for (const std::string &fault : missing) std::cerr << "orvel merge: " << fault << '\n';
+  std::cerr << "orvel merge: more than " << kMissingNamed
+            << " shard result files are missing; stopped looking (is " << options.shards
+            << " the shard count the batch runs were given?)\n"
+            << "orvel merge: nothing written\n";
+  return true;
+}
+
 }  // namespace
 
 int run_merge(const MergeOptions &options) {
   try {
     std::vector<std::string> chunks = read_list_file(options.part_list);
+    if (too_many_missing(options)) return kExitShardFault;
     MergedResult merged = merge_results(chunks, options.single_part,
                                         read_shards(options.result_file, options.shards));
     std::string log;
@@ -232,6 +300,9 @@ int run_merge(const MergeOptions &options) {
     return kExitOk;
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel merge: " << e.what() << '\n';
+    return kExitHostFailed;
+  } catch (const std::bad_alloc &) {
+    std::cerr << "orvel merge: out of memory\n";
     return kExitHostFailed;
   }
 }

@@ -1,6 +1,7 @@
 // Narrows a batch run to one shard of its part list.
 #include "shard_run.hpp"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,10 +49,34 @@ std::string write_temporary(const std::string &text, Shard shard) {
   return name.data();
 }
 
+// The piece of a run that is under way, for the signal handler below: a
+// shard stopped by its scheduler (a cancelled job, a time limit) or by
+// Ctrl-C removes its piece instead of leaving it in the temporary directory.
+char g_piece_path[4096];
+
+extern "C" void remove_piece_and_stop(int signal_number) {
+  if (g_piece_path[0] != '\0') unlink(g_piece_path);
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+void remove_piece_on_stop(const std::string &path) {
+  if (path.size() >= sizeof g_piece_path) return;
+  std::memcpy(g_piece_path, path.c_str(), path.size() + 1);
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP})
+    ::signal(signal_number, remove_piece_and_stop);
+}
+
 }  // namespace
 
+ShardListFile::ShardListFile(std::string path) : path_(std::move(path)) {
+  remove_piece_on_stop(path_);
+}
+
 ShardListFile::~ShardListFile() {
-  if (!path_.empty()) std::remove(path_.c_str());
+  if (path_.empty()) return;
+  g_piece_path[0] = '\0';
+  std::remove(path_.c_str());
 }
 
 ShardListFile narrow_to_shard(Shard shard, HostArgs &host, FieldValues &config) {

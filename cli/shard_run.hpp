@@ -11,11 +11,12 @@
 namespace orvel::cli {
 
 // The temporary list file that holds a shard's piece of the part list;
-// removed when the run is over.
+// removed when the run is over, and when a termination, interrupt or hang-up
+// signal stops the process first.
 class ShardListFile {
  public:
   ShardListFile() = default;
-  explicit ShardListFile(std::string path) : path_(std::move(path)) {}
+  explicit ShardListFile(std::string path);
   ShardListFile(const ShardListFile &) = delete;
   ShardListFile &operator=(const ShardListFile &) = delete;
   ShardListFile(ShardListFile &&other) noexcept : path_(std::move(other.path_)) {

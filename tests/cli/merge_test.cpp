@@ -3,8 +3,13 @@
 // the merge instead of losing or doubling records.
 #include "merge.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
 using namespace orvel::cli;
@@ -114,4 +119,84 @@ TEST(Merge, MatchesRecordsCutAtTheirBoundedLength) {
   MergedResult merged = merge_results(chunks_of(list), "", shards);
   EXPECT_TRUE(merged.faults.empty());
   EXPECT_EQ(merged.text, kHeader + long_name + "\n" + ok("next"));
+}
+
+namespace {
+
+// Writes the list and the three good shards of it under `dir` for run_merge.
+MergeOptions write_merge_files(const std::string &dir, const std::string &result) {
+  std::ofstream(dir + "list.txt", std::ios::binary) << kList;
+  for (const ShardText &shard : good_shards()) {
+    std::string name = dir + "result" + shard.file.substr(1) + ".csv";
+    std::ofstream(name, std::ios::binary) << *shard.text;
+  }
+  MergeOptions options;
+  options.part_list = dir + "list.txt";
+  options.shards = 3;
+  options.result_file = result;
+  return options;
+}
+
+}  // namespace
+
+TEST(RunMerge, WritesIntoAPipeInsteadOfReplacingIt) {
+  // A result file that is a pipe or a device (/dev/stdout) is written in
+  // place; a rename over it would swap it for a plain file.
+  std::string dir = ::testing::TempDir() + "merge_pipe_";
+  std::string fifo = dir + "result.csv";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(run_merge(write_merge_files(dir, fifo)), 0);
+  std::string got(4096, '\0');
+  ssize_t n = read(reader, got.data(), got.size());
+  close(reader);
+  got.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  struct stat st {};
+  ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(got, kHeader + ok("p1") + ok("p2") + failed("") + ok("p4") + ok("p6") + ok("p7"));
+  std::remove(fifo.c_str());
+}
+
+TEST(RunMerge, ReportsAFullDiskAsAFailedWrite) {
+  // The result file is a link to a device whose writes fail for want of
+  // space: the merge names the fault and leaves link and device alone.
+  std::string dir = ::testing::TempDir() + "merge_full_";
+  std::string link = dir + "result.csv";
+  struct stat st {};
+  if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) GTEST_SKIP() << "no /dev/full";
+  std::remove(link.c_str());
+  ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
+  testing::internal::CaptureStderr();
+  int status = run_merge(write_merge_files(dir, link));
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 4);
+  EXPECT_EQ(err, "orvel merge: cannot write " + link + ": No space left on device\n");
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  std::remove(link.c_str());
+}
+
+TEST(RunMerge, StopsLookingWhenMostShardsAreMissing) {
+  // The shard count mistyped: the merge names ten missing shards and stops.
+  std::string dir = ::testing::TempDir() + "merge_count_";
+  MergeOptions options = write_merge_files(dir, dir + "result.csv");
+  options.shards = 100000000;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run_merge(options), 6);
+  std::string err = testing::internal::GetCapturedStderr();
+  std::string expected;
+  for (int k = 1; k <= 10; ++k) {
+    std::string n = std::to_string(k);
+    expected += "orvel merge: shard " + n + " of 100000000 (" + dir + "result.shard-" + n +
+                "-of-100000000.csv): missing\n";
+  }
+  expected +=
+      "orvel merge: more than 10 shard result files are missing; stopped looking (is 100000000 "
+      "the shard count the batch runs were given?)\norvel merge: nothing written\n";
+  EXPECT_EQ(err, expected);
+  std::ifstream result(dir + "result.csv");
+  EXPECT_FALSE(result.good());
 }

@@ -4,6 +4,9 @@
 #include "shard_run.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -73,4 +76,32 @@ TEST_F(NarrowToShard, RefusesAShardNameTooLongForItsField) {
   // The result file field holds 1023 characters; the shard's tag makes it longer.
   config_.set("result-file", std::string(1015, 'r') + ".csv");
   EXPECT_THROW(narrow_to_shard({1, 2}, host_, config_), std::invalid_argument);
+}
+
+TEST_F(NarrowToShard, RemovesThePieceWhenTheRunIsStoppedBySignal) {
+  // A scheduler cancels a job with SIGTERM: the shard's piece goes with it,
+  // and the process still ends by that signal.
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ShardListFile piece = narrow_to_shard({1, 2}, host_, config_);
+    std::string line = piece.path() + "\n";
+    if (write(channel[1], line.data(), line.size()) < 0) _exit(2);
+    for (;;) pause();
+  }
+  close(channel[1]);
+  std::string path;
+  char c;
+  while (read(channel[0], &c, 1) == 1 && c != '\n') path += c;
+  close(channel[0]);
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(std::ifstream(path).good()) << path;
+  kill(child, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_FALSE(std::ifstream(path).good()) << "the piece outlived its stopped run: " << path;
+  std::remove(path.c_str());
 }

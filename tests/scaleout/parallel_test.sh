@@ -24,16 +24,13 @@ compare_runs "$work/single" "$work/sharded" 3
 
 cd "$work/sharded" || fail "no working directory"
 
-# A single part goes to shard 1 only, before its piece of the list.
-with_single=(--single-part parts/cover.prt --part-list list.txt --outdir out)
+# A single part goes to shard 1 only, before its piece of the list; the
+# merge is told of it.
+with_single=(--single-part=parts/cover.prt --part-list list.txt --outdir out)
 "$orvel" batch "${with_single[@]}" --result-file out/single.csv 2>/dev/null ||
   fail "the single run with a single part failed"
-for k in 1 2; do
-  "$orvel" batch "${with_single[@]}" --result-file out/two.csv --shard "$k/2" 2>/dev/null ||
-    fail "shard $k/2 with a single part failed"
-done
-"$orvel" merge --part-list list.txt --shards 2 --result-file out/two.csv \
-  --single-part parts/cover.prt || fail "the merge with a single part failed"
+"$source/scripts/run-parallel" -n 2 --orvel "$orvel" list.txt out/two.csv out/two-log.txt -- \
+  --single-part parts/cover.prt --outdir out || fail "run-parallel with a single part failed"
 cmp out/single.csv out/two.csv || fail "the merged result with a single part differs"
 
 # A lost shard is named, and the merged result is left as it was.
