@@ -54,4 +54,8 @@ void set_part_open_observer(std::function<void(const std::string &name, int code
 // file, the place in it and the problem), empty when there was none.
 std::string last_failure_detail();
 
+// The saves of the current session that failed, each as "FILE: PROBLEM",
+// in order; empty when every save succeeded.
+std::vector<std::string> failed_saves();
+
 }  // namespace orvel
