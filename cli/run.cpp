@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "boundary/run_config.h"
 #include "orvel/zk.h"
@@ -149,6 +150,11 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     ZK_initialize();
     config.apply(record);
     int code = start_program(start, host, *record);
+    // The plug-in does not look at the result of a save; the host tells.
+    std::vector<std::string> unsaved = failed_saves();
+    for (const std::string &failure : unsaved) {
+      std::cerr << "orvel: part not saved: " << failure << '\n';
+    }
     ZK_terminate();
     // The plug-in counts the result lines it could not write in the run
     // configuration; its return code says how the run itself went.
@@ -160,7 +166,8 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
       return with_syslog_checked(kExitPluginFailed);
     }
-    return with_syslog_checked(record->result_lines_lost != 0 ? kExitOutputLost : kExitOk);
+    if (record->result_lines_lost != 0) return with_syslog_checked(kExitOutputLost);
+    return with_syslog_checked(unsaved.empty() ? kExitOk : kExitSaveFailed);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;

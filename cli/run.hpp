@@ -18,6 +18,7 @@ enum ExitStatus {
   kExitHostFailed = 4,    // the host could not start, open the store or the part
   kExitOutputLost = 5,    // batch: lines of the result file could not be written
   kExitShardFault = 6,    // merge: a shard's result or log is missing, cut short or foreign
+  kExitSaveFailed = 7,    // batch: a part could not be saved
 };
 
 // Settings of the host session, common to interactive and batch runs.

@@ -47,4 +47,8 @@ std::string last_failure_detail() {
   return session().last_failure_detail();
 }
 
+std::vector<std::string> failed_saves() {
+  return session().failed_saves();
+}
+
 }  // namespace orvel

@@ -58,4 +58,8 @@ std::string syslog_failure();
 // file, the place in it and the problem), empty when there was none.
 std::string last_failure_detail();
 
+// The saves of the current session that failed, each as "FILE: PROBLEM",
+// in order; empty when every save succeeded.
+std::vector<std::string> failed_saves();
+
 }  // namespace orvel

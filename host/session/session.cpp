@@ -163,6 +163,9 @@ int Session::save_work_part() {
   } catch (const partfile::LoadError &e) {
     set_failure_detail(e.code(),
                        std::string(code_message(e.code())) + ": " + e.file() + ": " + e.problem());
+    // Kept for the embedding program: the caller of a save may not look at
+    // its code, and a part that was not saved must not pass unnoticed.
+    failed_saves_.push_back(e.file() + ": " + e.problem());
     return e.code();
   }
   return kOk;

@@ -75,6 +75,8 @@ class Session {
   void set_failure_detail(int code, const std::string &detail);
   const std::string *failure_detail(int code) const;
   const std::string &last_failure_detail() const { return last_detail_; }
+  // The texts of the saves of this session that failed, in order.
+  const std::vector<std::string> &failed_saves() const { return failed_saves_; }
 
   // Services.
   // Writes to the system log; false when the write failed (a full disk,
@@ -147,6 +149,7 @@ class Session {
   std::unique_ptr<pdm::Store> pdm_;
   std::unordered_map<int, std::string> details_;
   std::string last_detail_;
+  std::vector<std::string> failed_saves_;
   struct HandedOut {
     std::type_index type;
     std::shared_ptr<void> object;

@@ -25,4 +25,5 @@ set(E2E_CASES
   batch_drawing_filter
   batch_entities
   update_failure_sites
-  batch_snapshot_save)
+  batch_snapshot_save
+  batch_save_failure)

@@ -378,3 +378,20 @@ case_batch_snapshot_save() {
   diff <(sed -n '/^ <VettraData>/,/^ <\/VettraData>/p' out/native/plate.xml) \
     <(sed -n '/^ <VettraData>/,/^ <\/VettraData>/p' out/reload/plate.xml) >out/reload/differences.txt
 }
+
+# A save that fails for a reason of the host's own (here the temporary file's
+# name is too long for the file system): the plug-in logs the save as passed,
+# so the command must name the part on standard error and end with status 6;
+# the part file stays as it was.
+case_batch_save_failure() {
+  mkdir -p out/run
+  local name
+  name=$(printf 'L%.0s' $(seq 1 248)).prt
+  cp parts/plate_drawings.prt "$name"
+  run_orvel run/batch batch --single-part "$name" --outdir out/run --action none --save 1 \
+    --syslog out/run/syslog.txt
+  cmp -s "$name" parts/plate_drawings.prt || echo "the part file changed" >out/run/changed.txt
+  ls | grep -c '\.tmp' >out/run/temporary_files.txt
+  # The temporary file's name carries the process id.
+  sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/run/batch.stderr
+}

@@ -97,6 +97,35 @@ TEST_F(DrawingRun, AFilterHoldingTheKeywordTakesOnlyTheDrawingOfThatName) {
   testing::internal::CaptureStderr();
 }
 
+// A drawing whose name does not fit the views update's 30 characters keeps
+// its views as they are, but one left out of date still gives code 200.
+TEST_F(DrawingRun, ADrawingWithALongNameIsNotUpdatedButStillTested) {
+  const char long_part[] = R"({"objects": [
+    {"id": "v", "kind": "view", "name": "V@1", "out_of_date": true},
+    {"id": "s", "kind": "view", "name": "S"},
+    {"id": "d", "kind": "drawing", "name": "A_DRAWING_NAME_OF_THIRTY_ONE_CH", "sheet_view": "s",
+     "views": ["v"], "out_of_date": true, "updatable": false}
+  ]})";
+  ZK_PART_close_all();
+  std::ofstream(dir_.file("long.prt")) << long_part;
+  tag_t part = NULL_TAG;
+  ZK_PART_load_status_t status{};
+  ASSERT_EQ(ZK_PART_open(dir_.file("long.prt").c_str(), &part, &status), 0);
+  reset_errors();
+  EXPECT_EQ(update_drawing_views(""), 200);
+  int code = 0;
+  char message[ERROR_TEXT_SIZE] = "";
+  fetch_result(&code, message);
+  EXPECT_EQ(code, 200);
+  EXPECT_NE(std::strstr(message, "[2454]"), nullptr) << message;
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(log.find("Update: V@1"), std::string::npos) << log;
+  EXPECT_LT(log.find("Warning: A_DRAWING_NAME_OF_THIRTY_ONE_CH not updated"),
+            log.find("Error: A_DRAWING_NAME_OF_THIRTY_ONE_CH out of date"))
+      << log;
+  testing::internal::CaptureStderr();
+}
+
 // The records are read here by their byte offsets, so that the layout the
 // host hands out is pinned independently of the header's structure.
 TEST_F(DrawingRun, TextBlocksComeAsFixedRecordsWithTheirLines) {

@@ -70,9 +70,10 @@ static void test_out_of_date(tag_t drawing, int *result) {
   record_error(DRAWING_OUT_OF_DATE, LINE_OUT_OF_DATE, SOURCE_UTILS);
 }
 
-/* The views update works with names of at most 30 characters. A selected
- * drawing whose name is longer is passed over with a warning: a cut name
- * would name no drawing, or another one. */
+/* The views update works with names of at most 30 characters. The views of
+ * a selected drawing whose name is longer are passed over with a warning (a
+ * cut name would name no drawing, or another one), but the drawing is still
+ * tested: one left out of date must not pass as up to date. */
 static void update_drawing(tag_t drawing, const char *filter, int *result) {
   char full_name[ZK_OBJ_NAME_BUFSIZE] = "";
   ZK_OBJ_ask_name(drawing, full_name);
@@ -80,6 +81,7 @@ static void update_drawing(tag_t drawing, const char *filter, int *result) {
   if (strlen(full_name) >= DRAWING_NAME_SIZE) {
     log_info("Warning: %s not updated, drawing name longer than %d characters", full_name,
              DRAWING_NAME_SIZE - 1);
+    test_out_of_date(drawing, result);
     return;
   }
   char drawing_name[DRAWING_NAME_SIZE];
