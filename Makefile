@@ -28,7 +28,7 @@ test-asan: deps
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@bench/run $(BUILD)
+	@bench/figures $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i
