@@ -37,6 +37,8 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
     return kInvalidTag;
   }
   ORVEL_INJECT(part);
+  // Components and bodies include the part's occurrences.
+  if (type == ZK_component_type || type == ZK_solid_type) session().build_occurrences(*p);
   const model::ObjectList *list = p->of_type(type);
   auto on_list = [&](const model::Object &o) {
     return o.part == p && o.type == type && (o.hooks[model::kTypeList].prev || list->first() == &o);
@@ -51,6 +53,7 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
 tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object) {
   model::Part *p = session().find_part(part);
   if (!p) return NULL_TAG;
+  session().build_occurrences(*p);
   const model::ObjectList &list = p->all();
   auto on_list = [&](const model::Object &o) {
     return o.part == p && (o.hooks[model::kAllList].prev || list.first() == &o);

@@ -72,7 +72,7 @@ class TreeLoader {
 
  private:
   Part *load(const std::string &full_name, const std::string &file) {
-    std::string key = file_key(file);
+    std::string key = key_of(file);
     if (auto it = staged_.find(key); it != staged_.end()) return it->second;
     if (Part *open = find_open_(key)) return open;
     std::unique_ptr<Part> part = read_part(file);
@@ -103,7 +103,7 @@ class TreeLoader {
                         "component part name of " + std::to_string(file.size()) +
                             " characters is longer than " + std::to_string(ZK_MAX_FSPEC_SIZE));
       }
-      std::string key = file_key(file);
+      const std::string &key = key_of(file);
       if (std::find(stack_.begin(), stack_.end(), key) != stack_.end()) {
         throw LoadError(kComponentCycle, assembly.file_path, path + "/part",
                         "component \"" + instance.file + "\" contains the assembly itself");
@@ -138,6 +138,11 @@ class TreeLoader {
         return {*file, true};
       }
     }
+    // The candidates depend only on the assembly's directory and the name
+    // written, which many components share.
+    std::string where = fs::path(assembly.file_path).parent_path().string();
+    where.append(1, '\0').append(instance.file);
+    if (auto it = located_.find(where); it != located_.end()) return {it->second, false};
     std::vector<std::string> tried =
         component_candidates(instance.file, assembly.file_path, options_);
     auto found = std::find_if(tried.begin(), tried.end(), is_file);
@@ -148,7 +153,15 @@ class TreeLoader {
           kComponentMissing, assembly.file_path, path + "/part",
           "component part file \"" + instance.file + "\" not found (tried " + list + ")");
     }
+    located_.emplace(std::move(where), *found);
     return {*found, false};
+  }
+
+  // The file key of a path, worked out once per path in a load.
+  const std::string &key_of(const std::string &file) {
+    auto it = keys_.find(file);
+    if (it == keys_.end()) it = keys_.emplace(file, file_key(file)).first;
+    return it->second;
   }
 
   void check_reference_set(const Part &assembly, const Instance &instance, const Part &child,
@@ -167,7 +180,9 @@ class TreeLoader {
   LoadedTree tree_;
   std::unordered_map<std::string, Part *> staged_;
   std::vector<std::string> stack_;
-  std::unordered_set<std::string> failed_;  // part files that failed to load
+  std::unordered_set<std::string> failed_;                // part files that failed to load
+  std::unordered_map<std::string, std::string> located_;  // directory and name: file
+  std::unordered_map<std::string, std::string> keys_;     // file: its key
 };
 
 }  // namespace
