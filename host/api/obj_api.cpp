@@ -104,7 +104,7 @@ int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props) {
 
 const char *ZK_TAG_ask_handle_of_tag(tag_t object) {
   model::Object *o = session().find(object);
-  return session().intern(o ? o->handle : std::string());
+  return session().intern(o ? model::handle_of(*o) : std::string());
 }
 
 int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {

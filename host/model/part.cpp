@@ -131,7 +131,6 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter
     occ->shown = instance->child;
     occ->to_owner = geom::compose(parent->to_owner, instance->placement());
     occ->suppressed = parent->suppressed || instance->suppressed;
-    occ->handle = parent->handle + "/" + instance->handle;
     ComponentOcc *raw = add(std::move(occ));
     parent->children.push_back(raw);
     by_instance[instance] = raw;
@@ -165,7 +164,7 @@ void Part::add_bodies(const ComponentOcc &occ, const MemberFilter &filter) {
     body->body_type = prototype->body_type;
     body->material = prototype->material;
     body->placement = geom::compose(occ.to_owner, prototype->placement);
-    body->handle = occ.handle + ":" + prototype->handle;
+    body->component = &occ;
     add(std::move(body));
   }
 }
