@@ -79,13 +79,13 @@ class TreeLoader {
     part->full_name = full_name;
     part->file_path = file;
     part->key = key;
-    stack_.push_back(key);
+    stack_.insert(key);
     const std::vector<Object *> &objects = part->file_objects();
     for (size_t i = 0; i < objects.size(); ++i) {
       if (objects[i]->type != ZK_occ_instance_type) continue;
       load_component(*part, static_cast<Instance &>(*objects[i]), "/objects/" + std::to_string(i));
     }
-    stack_.pop_back();
+    stack_.erase(key);
     Part *raw = part.get();
     staged_.emplace(key, raw);
     tree_.parts.push_back(std::move(part));
@@ -104,7 +104,7 @@ class TreeLoader {
                             " characters is longer than " + std::to_string(ZK_MAX_FSPEC_SIZE));
       }
       const std::string &key = key_of(file);
-      if (std::find(stack_.begin(), stack_.end(), key) != stack_.end()) {
+      if (stack_.count(key) != 0) {
         throw LoadError(kComponentCycle, assembly.file_path, path + "/part",
                         "component \"" + instance.file + "\" contains the assembly itself");
       }
@@ -179,8 +179,8 @@ class TreeLoader {
   const std::function<Part *(const std::string &)> &find_open_;
   LoadedTree tree_;
   std::unordered_map<std::string, Part *> staged_;
-  std::vector<std::string> stack_;
-  std::unordered_set<std::string> failed_;                // part files that failed to load
+  std::unordered_set<std::string> stack_;   // keys of the parts being loaded, top down
+  std::unordered_set<std::string> failed_;  // part files that failed to load
   std::unordered_map<std::string, std::string> located_;  // directory and name: file
   std::unordered_map<std::string, std::string> keys_;     // file: its key
 };
