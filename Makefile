@@ -29,6 +29,8 @@ test-asan: deps
 
 bench: build
 	@bench/figures $(BUILD)
+	@bench/run $(BUILD)
+	@bench/compare $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i

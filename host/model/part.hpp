@@ -59,6 +59,9 @@ class Part : public Object {
   std::vector<HistoryEntry> history;
   std::vector<FailureSpec> failures;
   int format_version = 1;
+  // The exchange format ("STEP", "IGES", "BREP") the part was read from;
+  // empty for a part file. Such a part is not saved.
+  std::string exchange_format;
 
   // Adds an object owned by this part at the end of its lists.
   template <typename T>
