@@ -35,7 +35,8 @@ typedef struct ZK_OBJ_disp_props_s {
 int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props);
 
 /* The persistent handle text of an object. The text belongs to the host and
- * lives as long as the session; never release it. An unknown tag gives "". */
+ * lives until ZK_PART_close_all closes the parts (copy it to keep it longer);
+ * never release it. An unknown tag gives "". */
 const char *ZK_TAG_ask_handle_of_tag(tag_t object);
 
 /* Cycles the objects of the work part on `layer` (0 to ZK_LAYER_MAX) as
