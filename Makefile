@@ -29,6 +29,7 @@ test-asan: deps
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	@bench/figures $(BUILD)
 	@bench/run $(BUILD)
 	@bench/compare $(BUILD)
 

@@ -49,10 +49,11 @@ int ZK_ASSEM_ask_ref_set_members(tag_t reference_set, int *count, tag_t **member
     auto *set = session().find_as<model::ReferenceSet>(reference_set, ZK_reference_set_type);
     if (!set) return session().find(reference_set) ? kWrongType : kInvalidTag;
     ORVEL_INJECT(reference_set);
+    // A component member appears as its occurrence in the set's part.
+    session().build_occurrences(*set->part);
     std::vector<tag_t> tags;
     for (model::Object *m : set->members) {
       if (m->type == ZK_occ_instance_type) {
-        // A component member appears as the component in this part.
         model::ComponentOcc *occ = set->part->occurrence_of(static_cast<model::Instance *>(m));
         if (occ) tags.push_back(occ->tag);
       } else {

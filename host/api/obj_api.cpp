@@ -38,6 +38,8 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
       return kInvalidTag;
     }
     ORVEL_INJECT(part);
+    // Components and bodies include the part's occurrences.
+    if (type == ZK_component_type || type == ZK_solid_type) session().build_occurrences(*p);
     const model::ObjectList *list = p->of_type(type);
     auto on_list = [&](const model::Object &o) {
       return o.part == p && o.type == type &&
@@ -55,6 +57,7 @@ tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object) {
   return api::guard_value(__func__, NULL_TAG, [&]() -> tag_t {
     model::Part *p = session().find_part(part);
     if (!p) return NULL_TAG;
+    session().build_occurrences(*p);
     const model::ObjectList &list = p->all();
     auto on_list = [&](const model::Object &o) {
       return o.part == p && (o.hooks[model::kAllList].prev || list.first() == &o);
@@ -115,7 +118,7 @@ int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props) {
 const char *ZK_TAG_ask_handle_of_tag(tag_t object) {
   return api::guard_value(__func__, static_cast<const char *>(""), [&]() -> const char * {
     model::Object *o = session().find(object);
-    return session().intern(o ? o->handle : std::string());
+    return session().intern(o ? model::handle_of(*o) : std::string());
   });
 }
 

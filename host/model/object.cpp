@@ -36,4 +36,24 @@ bool Instance::shows_entire_part() const {
   return refset_name.empty() || refset_name == "Entire Part";
 }
 
+std::string handle_of(const Object &object) {
+  if (object.type == ZK_solid_type && object.occurrence) {
+    const auto &body = static_cast<const Body &>(object);
+    if (body.component && body.prototype) {
+      return handle_of(*body.component) + ":" + body.prototype->handle;
+    }
+  } else if (object.type == ZK_component_type) {
+    std::vector<const ComponentOcc *> path;
+    for (auto *occ = static_cast<const ComponentOcc *>(&object); occ && occ->instance;
+         occ = occ->parent) {
+      path.push_back(occ);
+    }
+    if (path.empty()) return object.handle;
+    std::string handle = path.back()->parent ? path.back()->parent->handle : std::string();
+    for (auto it = path.rbegin(); it != path.rend(); ++it) handle += "/" + (*it)->instance->handle;
+    return handle;
+  }
+  return object.handle;
+}
+
 }  // namespace orvel::model

@@ -17,6 +17,7 @@ namespace orvel::model {
 
 class Part;
 struct Object;
+struct ComponentOcc;
 
 // Value of an attribute: one of the four attribute types.
 struct AttributeValue {
@@ -105,6 +106,7 @@ struct Body : Object {
   std::vector<Feature *> features;
   geom::Shape shape = geom::Block{{0, 0, 0}, {1, 1, 1}};
   geom::Transform placement = geom::identity();  // into the owning part
+  const ComponentOcc *component = nullptr;       // for an occurrence: the component showing it
   // For an occurrence: the body of the component's part.
   Body *source() { return occurrence ? static_cast<Body *>(prototype) : this; }
   const Body *source() const { return occurrence ? static_cast<const Body *>(prototype) : this; }
@@ -162,5 +164,11 @@ struct ComponentOcc : Object {
   ComponentOcc *mated = nullptr;                // the sibling its mating condition names, if shown
   std::vector<ComponentOcc *> children;
 };
+
+// The persistent handle of an object: its own for a part's objects; for an
+// occurrence the path of component handles from the root ("#/A/B", a body
+// "#/A/B:b"), worked out when asked so that a deep tree does not store a
+// path for every occurrence.
+std::string handle_of(const Object &object);
 
 }  // namespace orvel::model

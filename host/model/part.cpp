@@ -20,6 +20,9 @@ void Part::adopt(std::unique_ptr<Object> object) {
   all_.append(raw);
   types_.try_emplace(raw->type, kTypeList).first->second.append(raw);
   if (raw->layer >= 0 && raw->layer <= ZK_LAYER_MAX) layers_[raw->layer].append(raw);
+  if (raw->type == ZK_solid_type && raw->subtype == ZK_solid_body_subtype && !raw->occurrence) {
+    own_bodies_.push_back(static_cast<Body *>(raw));
+  }
   if (!raw->id.empty()) {
     if (raw->layer != kNoLayer) ++objects_on_layers_;
     file_objects_.push_back(raw);
@@ -61,24 +64,11 @@ bool Part::has_components() const {
   return components && !components->empty();
 }
 
-void Part::build_occurrences() {
-  const ObjectList *instances = of_type(ZK_occ_instance_type);
-  if (!instances || instances->empty()) return;
-  auto root = std::make_unique<ComponentOcc>();
-  root->shown = this;
-  root->handle = "#";
-  // The root stands for the assembly itself and is on no list.
-  root->part = this;
-  root_ = root.get();
-  owned_.push_back(std::move(root));
-  add_occurrences(root_, *this, geom::identity(), false, "#");
-}
-
 namespace {
 
 // The objects a component shows of its part: all of them, or the members of
 // the named reference set.
-std::optional<std::unordered_set<const Object *>> shown_members(const Instance &instance) {
+MemberFilter shown_members(const Instance &instance) {
   if (instance.shows_entire_part() || !instance.child) return std::nullopt;
   std::unordered_set<const Object *> members;
   const ObjectList *sets = instance.child->of_type(ZK_reference_set_type);
@@ -90,6 +80,10 @@ std::optional<std::unordered_set<const Object *>> shown_members(const Instance &
     }
   }
   return members;
+}
+
+bool shows(const MemberFilter &filter, const Object *object) {
+  return !filter || filter->count(object) != 0;
 }
 
 void copy_display(const Object &from, Object &to) {
@@ -104,49 +98,48 @@ void copy_display(const Object &from, Object &to) {
 
 }  // namespace
 
-void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transform &to_owner,
-                           bool suppressed, const std::string &path) {
-  std::optional<std::unordered_set<const Object *>> filter;
-  if (parent->instance) filter = shown_members(*parent->instance);
-  auto visible = [&](const Object *o) { return !filter || filter->count(o) != 0; };
+bool Part::build_occurrences() {
+  if (occurrences_built_) return false;
+  occurrences_built_ = true;
+  const ObjectList *instances = of_type(ZK_occ_instance_type);
+  if (!instances || instances->empty()) return false;
+  auto root = std::make_unique<ComponentOcc>();
+  root->shown = this;
+  root->handle = "#";
+  // The root stands for the assembly itself and is on no list.
+  root->part = this;
+  root_ = root.get();
+  owned_.push_back(std::move(root));
+  add_occurrences(root_, *this, std::nullopt);
+  return true;
+}
 
+// Adds the occurrences of the components of `shown` below `parent`, depth
+// first, each component's bodies before its own components. `filter` is
+// what the parent's component shows of `shown`.
+void Part::add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter &filter) {
   std::unordered_map<const Instance *, ComponentOcc *> by_instance;
   const ObjectList *instances = shown.of_type(ZK_occ_instance_type);
   for (Object *o = instances ? instances->first() : nullptr; o; o = instances->next(o)) {
     auto *instance = static_cast<Instance *>(o);
-    if (!visible(instance)) continue;
+    if (!shows(filter, instance)) continue;
     auto occ = std::make_unique<ComponentOcc>();
     copy_display(*instance, *occ);
     occ->instance = instance;
     occ->prototype = instance;
     occ->parent = parent;
     occ->shown = instance->child;
-    occ->to_owner = geom::compose(to_owner, instance->placement());
-    occ->suppressed = suppressed || instance->suppressed;
-    occ->handle = path + "/" + instance->handle;
+    occ->to_owner = geom::compose(parent->to_owner, instance->placement());
+    occ->suppressed = parent->suppressed || instance->suppressed;
     ComponentOcc *raw = add(std::move(occ));
     parent->children.push_back(raw);
     by_instance[instance] = raw;
     if (parent == root_) level_one_.emplace(instance, raw);
     if (raw->suppressed || !raw->shown) continue;
 
-    std::optional<std::unordered_set<const Object *>> bodies = shown_members(*instance);
-    const ObjectList *child_bodies = raw->shown->of_type(ZK_solid_type);
-    for (Object *b = child_bodies ? child_bodies->first() : nullptr; b; b = child_bodies->next(b)) {
-      if (b->occurrence || b->subtype != ZK_solid_body_subtype) continue;
-      if (bodies && bodies->count(b) == 0) continue;
-      auto *prototype = static_cast<Body *>(b);
-      auto body = std::make_unique<Body>();
-      copy_display(*prototype, *body);
-      body->occurrence = true;
-      body->prototype = prototype;
-      body->body_type = prototype->body_type;
-      body->material = prototype->material;
-      body->placement = geom::compose(raw->to_owner, prototype->placement);
-      body->handle = raw->handle + ":" + prototype->handle;
-      add(std::move(body));
-    }
-    add_occurrences(raw, *raw->shown, raw->to_owner, raw->suppressed, raw->handle);
+    MemberFilter members = shown_members(*instance);
+    add_bodies(*raw, members);
+    add_occurrences(raw, *raw->shown, members);
   }
 
   // A mating condition names another component of the same part, so its
@@ -157,6 +150,22 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transf
     if (!mating || !mating->mated) continue;
     auto partner = by_instance.find(mating->mated);
     if (partner != by_instance.end()) child->mated = partner->second;
+  }
+}
+
+// One occurrence body for each body of the component's part that it shows.
+void Part::add_bodies(const ComponentOcc &occ, const MemberFilter &filter) {
+  for (Body *prototype : occ.shown->own_bodies()) {
+    if (!shows(filter, prototype)) continue;
+    auto body = std::make_unique<Body>();
+    copy_display(*prototype, *body);
+    body->occurrence = true;
+    body->prototype = prototype;
+    body->body_type = prototype->body_type;
+    body->material = prototype->material;
+    body->placement = geom::compose(occ.to_owner, prototype->placement);
+    body->component = &occ;
+    add(std::move(body));
   }
 }
 

@@ -2,7 +2,9 @@
 // lists (all objects, per type, per layer) so that every cycle steps in O(1).
 // An assembly part also holds its occurrence tree: a root occurrence, one
 // component occurrence per component at every depth and one occurrence body
-// per body shown through the components.
+// per body shown through the components. The tree is built on demand (for
+// the work part, or when a caller asks a part for what the tree holds): a
+// component part loaded only to be shown through its assembly has none.
 #pragma once
 
 #include <array>
@@ -10,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "model/object.hpp"
@@ -37,6 +40,9 @@ struct FailureSpec {
   int seen = 0;   // matching calls so far
   int fired = 0;  // failures returned so far
 };
+
+// The objects a component shows of its part: none when it shows all of them.
+using MemberFilter = std::optional<std::unordered_set<const Object *>>;
 
 class Part : public Object {
  public:
@@ -96,17 +102,22 @@ class Part : public Object {
   ComponentOcc *occurrence_of(const Instance *instance) const;
   bool has_components() const;
 
-  // Builds the occurrence tree from the instances of this part and of the
-  // parts below it; the parts below must have been built first.
-  void build_occurrences();
+  // Builds the occurrence tree from the instances of this part and the parts
+  // below it, once; the parts below need no tree of their own. Returns
+  // whether it built anything now.
+  bool build_occurrences();
+  bool occurrences_built() const { return occurrences_built_; }
+
+  // The part's own solid bodies (not occurrences), in file order.
+  const std::vector<Body *> &own_bodies() const { return own_bodies_; }
 
   // Every object owned by the part, for registration with the session.
   const std::vector<std::unique_ptr<Object>> &owned() const { return owned_; }
 
  private:
   void adopt(std::unique_ptr<Object> object);
-  void add_occurrences(ComponentOcc *parent, Part &shown, const geom::Transform &to_owner,
-                       bool suppressed, const std::string &path);
+  void add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter &filter);
+  void add_bodies(const ComponentOcc &occ, const MemberFilter &filter);
 
   std::vector<std::unique_ptr<Object>> owned_;
   std::vector<Object *> file_objects_;
@@ -114,7 +125,9 @@ class Part : public Object {
   ObjectList all_{kAllList};
   std::unordered_map<int, ObjectList> types_;
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
+  std::vector<Body *> own_bodies_;
   ComponentOcc *root_ = nullptr;
+  bool occurrences_built_ = false;
   int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;

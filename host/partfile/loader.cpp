@@ -78,7 +78,7 @@ class TreeLoader {
 
  private:
   Part *load(const std::string &full_name, const std::string &file) {
-    std::string key = file_key(file);
+    std::string key = key_of(file);
     if (auto it = staged_.find(key); it != staged_.end()) return it->second;
     if (Part *open = find_open_(key)) return open;
     if (!exchange::format_of(file).empty()) return load_exchange(full_name, file, key);
@@ -86,13 +86,13 @@ class TreeLoader {
     part->full_name = full_name;
     part->file_path = file;
     part->key = key;
-    stack_.push_back(key);
+    stack_.insert(key);
     const std::vector<Object *> &objects = part->file_objects();
     for (size_t i = 0; i < objects.size(); ++i) {
       if (objects[i]->type != ZK_occ_instance_type) continue;
       load_component(*part, static_cast<Instance &>(*objects[i]), "/objects/" + std::to_string(i));
     }
-    stack_.pop_back();
+    stack_.erase(key);
     Part *raw = part.get();
     staged_.emplace(key, raw);
     tree_.parts.push_back(std::move(part));
@@ -120,8 +120,8 @@ class TreeLoader {
                         "component part name of " + std::to_string(file.size()) +
                             " characters is longer than " + std::to_string(ZK_MAX_FSPEC_SIZE));
       }
-      std::string key = file_key(file);
-      if (std::find(stack_.begin(), stack_.end(), key) != stack_.end()) {
+      const std::string &key = key_of(file);
+      if (stack_.count(key) != 0) {
         throw LoadError(kComponentCycle, assembly.file_path, path + "/part",
                         "component \"" + instance.file + "\" contains the assembly itself");
       }
@@ -162,6 +162,11 @@ class TreeLoader {
         return {*file, true};
       }
     }
+    // The candidates depend only on the assembly's directory and the name
+    // written, which many components share.
+    std::string where = fs::path(assembly.file_path).parent_path().string();
+    where.append(1, '\0').append(instance.file);
+    if (auto it = located_.find(where); it != located_.end()) return {it->second, false};
     std::vector<std::string> tried =
         component_candidates(instance.file, assembly.file_path, options_);
     auto found = std::find_if(tried.begin(), tried.end(), is_file);
@@ -172,7 +177,15 @@ class TreeLoader {
           kComponentMissing, assembly.file_path, path + "/part",
           "component part file \"" + instance.file + "\" not found (tried " + list + ")");
     }
+    located_.emplace(std::move(where), *found);
     return {*found, false};
+  }
+
+  // The file key of a path, worked out once per path in a load.
+  const std::string &key_of(const std::string &file) {
+    auto it = keys_.find(file);
+    if (it == keys_.end()) it = keys_.emplace(file, file_key(file)).first;
+    return it->second;
   }
 
   void check_reference_set(const Part &assembly, const Instance &instance, const Part &child,
@@ -190,8 +203,10 @@ class TreeLoader {
   const std::function<Part *(const std::string &)> &find_open_;
   LoadedTree tree_;
   std::unordered_map<std::string, Part *> staged_;
-  std::vector<std::string> stack_;
+  std::unordered_set<std::string> stack_;   // keys of the parts being loaded, top down
   std::unordered_set<std::string> failed_;  // part files that failed to load
+  std::unordered_map<std::string, std::string> located_;  // directory and name: file
+  std::unordered_map<std::string, std::string> keys_;     // file: its key
 };
 
 }  // namespace

@@ -113,6 +113,7 @@ OpenResult Session::open_part(const std::string &name) {
     return it == parts_by_key_.end() ? nullptr : it->second;
   };
   if (model::Part *open = find_open(partfile::file_key(file))) {
+    build_occurrences(*open);
     work_ = display_ = open;
     return OpenResult{kOk, open, 0, {}};
   }
@@ -134,12 +135,10 @@ OpenResult Session::open_part(const std::string &name) {
   } catch (const partfile::LoadError &e) {
     return failure(e);
   }
-  // Commit: tags for the new parts' objects, then their occurrence trees.
+  // Commit: tags for the new parts' objects, then the work part's
+  // occurrence tree.
   for (auto &part : tree.parts) register_part(*part);
-  for (auto &part : tree.parts) {
-    part->build_occurrences();
-    register_part(*part);
-  }
+  build_occurrences(*tree.top);
   for (auto &part : tree.parts) {
     parts_by_key_.emplace(part->key, part.get());
     parts_.push_back(std::move(part));
@@ -154,6 +153,10 @@ OpenResult Session::open_part(const std::string &name) {
     print_syslog(("Warning: " + warning + "\n").c_str());
   }
   return OpenResult{kOk, tree.top, tree.failed_parts, tree.warnings};
+}
+
+void Session::build_occurrences(model::Part &part) {
+  if (part.build_occurrences()) register_part(part);
 }
 
 int Session::save_work_part() {
@@ -176,6 +179,8 @@ void Session::close_all() {
   for (auto &part : parts_) unregister_part(*part);
   parts_by_key_.clear();
   parts_.clear();
+  // Texts handed out about the parts' objects go with them.
+  handles_.clear();
 }
 
 int Session::injected_failure(const char *call, tag_t object) {

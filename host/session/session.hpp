@@ -62,6 +62,10 @@ class Session {
   void set_work_part(model::Part *part) { work_ = part; }
   void set_display_part(model::Part *part) { display_ = part; }
   model::Part *find_part(tag_t tag) const { return find_as<model::Part>(tag, ZK_part_type); }
+  // Builds the occurrence tree of `part` when it has none yet and tags its
+  // new objects. Trees are built for what is asked (the work part, or a part
+  // a caller asks for its components), not for every part loaded.
+  void build_occurrences(model::Part &part);
   size_t part_count() const { return parts_.size(); }
 
   // PDM mode.
@@ -111,7 +115,7 @@ class Session {
   }
   void release(const void *address) { handed_out_.erase(address); }
 
-  // A copy of `text` that lives as long as the session.
+  // A copy of `text` that lives until the parts are closed.
   const char *intern(const std::string &text) { return handles_.insert(text).first->c_str(); }
 
   // The text of the string attribute ZK_ATTR_cycle returned last.

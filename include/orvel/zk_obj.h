@@ -42,7 +42,8 @@ int ZK_OBJ_is_displayable(tag_t object, logical *displayable);
 int ZK_OBJ_is_transferable(tag_t object, logical *transferable);
 
 /* The persistent handle text of an object. The text belongs to the host and
- * lives as long as the session; never release it. An unknown tag gives "". */
+ * lives until ZK_PART_close_all closes the parts (copy it to keep it longer);
+ * never release it. An unknown tag gives "". */
 const char *ZK_TAG_ask_handle_of_tag(tag_t object);
 
 /* Cycles the objects of the work part on `layer` (0 to ZK_LAYER_MAX) as

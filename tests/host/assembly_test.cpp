@@ -2,6 +2,7 @@
 // cycles, the occurrence tree with its placed bodies, reference sets,
 // mating conditions and injected failures.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -528,6 +529,47 @@ TEST_F(ManagedParts, RefuseAManagedNameTheStoreLacks) {
   part("files/other.prt", R"({"objects": [{"id": "c", "kind": "component", "part": "@DB/9/A"}]})");
   EXPECT_EQ(open_code("files/other.prt"), kManagedPartUnknown);
   EXPECT_NE(last_failure_detail().find("files/other.prt: /objects/0/part"), std::string::npos);
+}
+
+class ComponentFiles : public HostTest {};
+
+// The same name written in assemblies of different directories is a
+// different file in each; repeated in one directory it is one file.
+TEST_F(ComponentFiles, ResolveEachNameInItsAssemblysDirectory) {
+  const char body[] = R"({"id": "%s", "kind": "body",
+    "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}})";
+  auto bodies = [&](int n) {
+    std::string list;
+    for (int i = 0; i < n; ++i) {
+      char one[200];
+      std::snprintf(one, sizeof one, body, ("b" + std::to_string(i)).c_str());
+      list += (i ? "," : "") + std::string(one);
+    }
+    return R"({"objects": [)" + list + "]}";
+  };
+  part("t/x/leaf.prt", bodies(1));
+  part("t/y/leaf.prt", bodies(3));
+  const char sub[] = R"({"objects": [
+    {"id": "c1", "kind": "component", "part": "leaf.prt"},
+    {"id": "c2", "kind": "component", "part": "leaf.prt"}]})";
+  part("t/x/sub.prt", sub);
+  part("t/y/sub.prt", sub);
+  part("t/top.prt", R"({"objects": [
+    {"id": "c1", "kind": "component", "part": "x/sub.prt"},
+    {"id": "c2", "kind": "component", "part": "y/sub.prt"},
+    {"id": "c3", "kind": "component", "part": "x/sub.prt"}]})");
+  tag_t top = open("t/top.prt");
+  EXPECT_EQ(session().part_count(), 5u);
+  EXPECT_EQ(cycle(top, ZK_solid_type).size(), 2u * (1 + 3 + 1));
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(components.size(), 9u);
+  char name[ZK_FSPEC_BUFSIZE];
+  std::vector<std::string> leaves;
+  for (size_t i : {1, 4}) {
+    ASSERT_EQ(ZK_PART_ask_part_name(ZK_ASSEM_ask_prototype_of_occ(components[i]), name), 0);
+    leaves.push_back(name);
+  }
+  EXPECT_EQ(leaves, (std::vector<std::string>{"t/x/leaf.prt", "t/y/leaf.prt"}));
 }
 
 }  // namespace
