@@ -145,6 +145,21 @@ std::optional<EncodedName> decode_name(const std::string &encoded) {
   return name;
 }
 
+std::optional<std::string> overlong_field(const EncodedName &name) {
+  const std::pair<const char *, std::pair<const std::string *, size_t>> fields[] = {
+      {"part number", {&name.part_number, ZK_VQMGR_PART_NUMBER_BUFSIZE}},
+      {"revision", {&name.revision, ZK_VQMGR_REV_BUFSIZE}},
+      {"file type", {&name.file_type, ZK_VQMGR_FILE_TYPE_BUFSIZE}},
+      {"file name", {&name.file_name, ZK_VQMGR_FILE_NAME_BUFSIZE}}};
+  for (const auto &[what, field] : fields) {
+    if (field.first->size() > field.second - 1) {
+      return std::string(what) + " of " + std::to_string(field.first->size()) +
+             " characters is longer than " + std::to_string(field.second - 1);
+    }
+  }
+  return std::nullopt;
+}
+
 struct Store::Impl {
   sqlite3 *db = nullptr;
   std::string path;  // as given, for messages

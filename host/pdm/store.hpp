@@ -34,6 +34,10 @@ struct EncodedName {
 // decode are inverse. decode returns nothing for a text without the marker.
 std::string encode_name(const EncodedName &name);
 std::optional<EncodedName> decode_name(const std::string &encoded);
+// Why a name cannot be opened as a managed part: a field longer than the
+// plug-in's field for it holds (stores written by other tools or by older
+// versions may hold such names). Nothing when every field fits.
+std::optional<std::string> overlong_field(const EncodedName &name);
 
 class Store {
  public:

@@ -94,6 +94,11 @@ OpenResult Session::open_part(const std::string &name) {
   std::string file = full_name;
   if (pdm_) {
     if (std::optional<pdm::EncodedName> encoded = pdm::decode_name(name)) {
+      // Names the plug-in cannot hold whole would share a report name.
+      if (std::optional<std::string> problem = pdm::overlong_field(*encoded)) {
+        return failure(
+            partfile::LoadError(kPartNameTooLong, name.substr(0, 24) + "...", "/", *problem));
+      }
       std::optional<std::string> resolved;
       try {
         resolved = pdm_->resolve(*encoded);

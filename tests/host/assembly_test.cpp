@@ -572,5 +572,22 @@ TEST_F(ComponentFiles, ResolveEachNameInItsAssemblysDirectory) {
   EXPECT_EQ(leaves, (std::vector<std::string>{"t/x/leaf.prt", "t/y/leaf.prt"}));
 }
 
+// A field the plug-in cannot hold whole would give two such parts one
+// report name, whatever wrote the store: the open refuses the name.
+TEST_F(ManagedParts, RefuseAManagedNameWithAFieldLongerThanThePluginHolds) {
+  std::string number(129, 'n');
+  EXPECT_EQ(open_code("@DB/" + number + "/A"), kPartNameTooLong);
+  EXPECT_NE(last_failure_detail().find("part number of 129 characters is longer than 128"),
+            std::string::npos)
+      << last_failure_detail();
+  EXPECT_EQ(open_code("@DB/4711/" + std::string(33, 'r')), kPartNameTooLong);
+  EXPECT_EQ(open_code("@DB/4712/B/" + std::string(43, 't') + "/sheet1"), kPartNameTooLong);
+  EXPECT_EQ(open_code("@DB/4712/B/spec/" + std::string(129, 'f')), kPartNameTooLong);
+  EXPECT_NE(last_failure_detail().find("file name of 129"), std::string::npos);
+  EXPECT_EQ(open_code("@DB/4712/B/" + std::string(42, 't') + "/" + std::string(128, 'f')),
+            kManagedPartUnknown)
+      << "names that fit are looked up";
+}
+
 }  // namespace
 }  // namespace orvel::test

@@ -104,6 +104,15 @@ TEST_F(BatchRun, AListFileThatCannotBeOpenedEndsTheRun) {
   EXPECT_EQ(read_file(path("result.txt")), "ObjectCLI;ResultCode;ResultMsg;xml_filename\n");
 }
 
+TEST_F(BatchRun, AListFileThatCannotBeReadEndsTheRunWithAFailure) {
+  COPY(vettra_run_config.part_list_file, dir_.path().c_str());
+  EXPECT_EQ(run(), -1010);
+  EXPECT_NE(log_.find("Error: Could not read " + dir_.path() + " (Is a directory)\n"),
+            std::string::npos)
+      << log_;
+  EXPECT_EQ(read_file(path("result.txt")), "ObjectCLI;ResultCode;ResultMsg;xml_filename\n");
+}
+
 TEST_F(BatchRun, OnlyTheValueOneSwitchesSavingOn) {
   COPY(vettra_run_config.single_part, path("plate.prt").c_str());
   vettra_run_config.do_save = 2;

@@ -3,6 +3,8 @@
 #include "vettra/report/writer.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <cstring>
 #include <string>
@@ -123,6 +125,27 @@ TEST(ReportLines, ALineThatCannotBeWrittenIsReportedAndCounted) {
   EXPECT_EQ(init_xml_file(""), -1);
   EXPECT_EQ(init_xml_file(missing.c_str()), -1);
   EXPECT_FALSE(file_exists(missing));
+}
+
+// A write that stops part way (here at a file size limit, as on a full disk)
+// leaves the file as it was before the line, never with half of it.
+TEST(ReportLines, ALineWrittenOnlyInPartIsTakenBackWhole) {
+  ScratchDir dir;
+  const std::string path = dir.file("result.txt");
+  ASSERT_EQ(write_line(path.c_str(), "first;0;OK"), 0);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  unsigned long before = lost_line_count();
+  int written = write_line(path.c_str(), "second;0;OK;a line that does not fit");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(written, -1);
+  EXPECT_EQ(lost_line_count() - before, 1u);
+  EXPECT_EQ(read_file(path), "first;0;OK\n");
 }
 
 TEST(ReportLines, InitEmptiesAnExistingReport) {

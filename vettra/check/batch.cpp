@@ -3,6 +3,7 @@
  * file as it goes, and frames the run with its start and end lines. */
 #include "vettra/check/batch.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -35,6 +36,7 @@ static const char *const NOT_LOADED_RECORD = "%s;-1001;error loading part;N.N";
 static const char *const SINGLE_NOT_LOADED_PDM = "Error: error loading part %s\n";
 static const char *const SINGLE_NOT_LOADED = "Error: error loading part %s";
 static const char *const LIST_NOT_OPENED = "Error: Could not open %s\n";
+static const char *const LIST_NOT_READ = "Error: Could not read %s (%s)\n";
 static const char *const LIST_PART_NOT_LOADED = "Error: Could not load the part %s\n";
 
 /* Trace lines (written when `verbose` is set) with their line numbers. */
@@ -187,7 +189,15 @@ static int check_part_list(char name[OPEN_NAME_SIZE]) {
     end_line(line);
     check_list_line(line, name);
   }
+  /* A list that fails to read (a directory, an I/O error) is not a short
+   * list: the parts after the fault were never checked. */
+  int failed = ferror(list);
+  int read_errno = errno;
   fclose(list);
+  if (failed) {
+    log_info(LIST_NOT_READ, vettra_run_config.part_list_file, strerror(read_errno));
+    return PART_LIST_NOT_OPENED;
+  }
   return RUN_OK;
 }
 

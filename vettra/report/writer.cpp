@@ -8,6 +8,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -31,17 +32,24 @@ static const int ESCAPE_STEP_COUNT = sizeof(ESCAPE_STEPS) / sizeof(ESCAPE_STEPS[
 static unsigned long lost_lines = 0;
 
 /* Appends `length` bytes of one line, its line feed included, in a single
- * write, so that a process killed while writing never leaves half a line. */
+ * write, so that a process killed while writing never leaves half a line.
+ * A write that stops part way (a full disk, a file size limit) is taken back
+ * to where the line began, so the file never keeps half a line either. */
 static int append_whole_line(const char *path, const char *line, size_t length) {
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     lost_lines++;
     return -1;
   }
+  struct stat before;
+  int sized = fstat(fd, &before);
   ssize_t written;
   do {
     written = write(fd, line, length);
   } while (written < 0 && errno == EINTR);
+  if (written > 0 && written != (ssize_t)length && sized == 0) {
+    (void)ftruncate(fd, before.st_size);
+  }
   int closed = close(fd);
   if (written != (ssize_t)length || closed != 0) {
     lost_lines++;
