@@ -1,14 +1,22 @@
 // cgm_probe: the CGM library from the command line, for the interop check.
 //   cgm_probe read FILE              one line per item read from FILE
-//   cgm_probe sample OUT [--svg] [--black]   the sample drawing as CGM or SVG
+//   cgm_probe sample OUT [--svg] [--black] [--upright]
+//                                    the sample drawing as CGM or SVG; --upright
+//                                    leaves out the texts that are not horizontal
+//   cgm_probe roundtrip DIR          writes the sample as CGM into DIR, reads it
+//                                    back and reports the largest deviation
+//   cgm_probe dark-pixels FILE.pgm   how many pixels of a binary PGM are dark
 // Exit status 0 on success, 1 with the error message on standard error.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "cgm/reader.hpp"
 #include "cgm/writer.hpp"
 #include "sample_scene.hpp"
+#include "scene_compare.hpp"
 
 using namespace orvel::cgm;
 
@@ -37,8 +45,52 @@ void print_item(const Item &i) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: cgm_probe read FILE | cgm_probe sample OUT [--svg] [--black]\n");
+  std::fprintf(stderr,
+               "usage: cgm_probe read FILE | sample OUT [--svg] [--black] [--upright] |\n"
+               "       roundtrip DIR | dark-pixels FILE.pgm\n");
   return 2;
+}
+
+constexpr double kRoundTripTolerance = 0.05;  // mm: libplot's 16-bit grid is 0.026 mm on A3
+
+int round_trip(const std::string &dir) {
+  const Scene scene = fixtures::sample_scene();
+  const std::string path = dir + "/roundtrip.cgm";
+  const std::string error = write_scene(scene, path, {});
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const ReadResult r = read_cgm_file(path);
+  if (!r.ok) {
+    std::fprintf(stderr, "%s\n", r.error.c_str());
+    return 1;
+  }
+  std::string why;
+  const double worst = fixtures::deviation(scene, r.scene, why);
+  if (worst < 0) {
+    std::fprintf(stderr, "round trip: %s\n", why.c_str());
+    return 1;
+  }
+  std::printf("round trip: %zu items, largest deviation %.4f mm (tolerance %.2f mm)\n",
+              scene.items.size(), worst, kRoundTripTolerance);
+  return worst <= kRoundTripTolerance ? 0 : 1;
+}
+
+// Binary PGM (P5, 8 bit): counts the pixels darker than mid grey.
+int dark_pixels(const char *path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int w = 0, h = 0, max = 0;
+  if (!(in >> magic >> w >> h >> max) || magic != "P5" || max != 255 || w <= 0 || h <= 0) {
+    std::fprintf(stderr, "%s: not an 8-bit binary PGM\n", path);
+    return 1;
+  }
+  in.get();
+  long dark = 0, total = 0;
+  for (char c; in.get(c); ++total) dark += static_cast<unsigned char>(c) < 128;
+  std::printf("%ld dark pixels of %ld\n", dark, total);
+  return 0;
 }
 
 }  // namespace
@@ -56,20 +108,30 @@ int main(int argc, char **argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "sample") == 0) {
     WriteOptions options;
+    bool upright = false;
     for (int a = 3; a < argc; ++a) {
       if (std::strcmp(argv[a], "--svg") == 0)
         options.format = PictureFormat::kSvg;
       else if (std::strcmp(argv[a], "--black") == 0)
         options.black_on_white = true;
+      else if (std::strcmp(argv[a], "--upright") == 0)
+        upright = true;
       else
         return usage();
     }
-    const std::string error = write_scene(fixtures::sample_scene(), argv[2], options);
+    Scene scene = fixtures::sample_scene();
+    if (upright)
+      scene.items.erase(std::remove_if(scene.items.begin(), scene.items.end(),
+                                       [](const Item &i) { return i.angle != 0.0; }),
+                        scene.items.end());
+    const std::string error = write_scene(scene, argv[2], options);
     if (!error.empty()) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
     return 0;
   }
+  if (argc >= 3 && std::strcmp(argv[1], "roundtrip") == 0) return round_trip(argv[2]);
+  if (argc >= 3 && std::strcmp(argv[1], "dark-pixels") == 0) return dark_pixels(argv[2]);
   return usage();
 }

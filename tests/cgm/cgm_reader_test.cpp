@@ -214,3 +214,19 @@ TEST(CgmReader, MissingFileAndDirectoryAreErrorsNamingThePath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The fuzzing seeds are files other programs and our writer made: each reads.
+TEST(CgmReader, EverySeedOfTheFuzzCorpusReads) {
+  size_t files = 0;
+  for (const auto &entry : fs::directory_iterator(CGM_CORPUS_DIR)) {
+    const ReadResult r = read_cgm_file(entry.path().string());
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.scene.items.empty()) << entry.path();
+    ++files;
+  }
+  EXPECT_GE(files, 5u);
+}
+
+}  // namespace
