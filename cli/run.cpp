@@ -2,12 +2,17 @@
 // open the parts or fill the run configuration, and call the entry point.
 #include "run.hpp"
 
+#include <unistd.h>
+
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 
 #include "boundary/run_config.h"
 #include "orvel/zk.h"
 #include "plugin.hpp"
+#include "progress.hpp"
 #include "session/host_control.hpp"
 
 namespace orvel::cli {
@@ -63,6 +68,32 @@ bool configure_or_report(const HostArgs &host) {
   }
 }
 
+// A list run shows its progress on standard error when that is a terminal
+// and the system log goes to a file, so that the two never mix.
+std::unique_ptr<ListProgress> list_progress(const HostArgs &host, const run_config &record) {
+  if (record.part_list_file[0] == '\0' || host.syslog.empty() || !isatty(STDERR_FILENO)) {
+    return nullptr;
+  }
+  if (std::strcmp(record.action, "CgmImportToOrvelPartFile") == 0) return nullptr;
+  std::vector<std::string> parts;
+  if (record.single_part[0] != '\0') parts.emplace_back(record.single_part);
+  for (std::string &line : list_file_parts(record.part_list_file)) parts.push_back(line);
+  return std::make_unique<ListProgress>(std::move(parts), record.result_file, std::cerr);
+}
+
+// Calls StartOfProgram, with the progress of a list run shown as the host
+// opens each part.
+int start_program(StartOfProgramEntry start, const HostArgs &host, const run_config &record) {
+  std::unique_ptr<ListProgress> progress = list_progress(host, record);
+  if (!progress) return start();
+  set_part_open_observer(
+      [&progress](const std::string &, int code) { progress->part_opened(code == 0); });
+  int code = start();
+  set_part_open_observer(nullptr);
+  progress->finish();
+  return code;
+}
+
 }  // namespace
 
 int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
@@ -108,7 +139,7 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     auto start = reinterpret_cast<StartOfProgramEntry>(plugin.symbol("StartOfProgram"));
     ZK_initialize();
     config.apply(record);
-    int code = start();
+    int code = start_program(start, host, *record);
     ZK_terminate();
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';

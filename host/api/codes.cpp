@@ -30,6 +30,8 @@ constexpr CodeEntry kTable[] = {
     {kNoVolume, "Body has no volume"},
     {kNotAnOccurrence, "Object is not an occurrence"},
     {kUnknownCode, "Unknown error code"},
+    {kNotASketchDimension, "Object is not a sketch dimension"},
+    {kViewNotInDrawing, "View is not a member of the drawing"},
     {kPartFileMissing, "Part file not found"},
     {kPartFileUnreadable, "Part file cannot be read"},
     {kPartFileSyntax, "Part file is not valid JSON"},
@@ -41,6 +43,10 @@ constexpr CodeEntry kTable[] = {
     {kManagedPartUnknown, "Managed part not found"},
     {kPdmNotActive, "PDM mode is not active"},
     {kNameTooLong, "Name is too long"},
+    {kComponentChanged, "Component part file changed since it was loaded"},
+    {kFeatureUpdateFailed, "Feature cannot be updated"},
+    {kFeatureParentMissing, "Feature refers to a missing parent"},
+    {kViewUpdateFailed, "View cannot be updated"},
 };
 
 }  // namespace

@@ -26,6 +26,8 @@ enum HostCode : int {
   kNoVolume = 1014,
   kNotAnOccurrence = 1015,
   kUnknownCode = 1016,
+  kNotASketchDimension = 1017,
+  kViewNotInDrawing = 1018,
   kPartFileMissing = 1101,
   kPartFileUnreadable = 1102,
   kPartFileSyntax = 1103,
@@ -37,6 +39,10 @@ enum HostCode : int {
   kManagedPartUnknown = 1109,
   kPdmNotActive = 1110,
   kNameTooLong = 1111,
+  kComponentChanged = 1112,
+  kFeatureUpdateFailed = 1201,
+  kFeatureParentMissing = 1202,
+  kViewUpdateFailed = 1203,
 };
 
 // The table text of `code`, nothing when the table has no such code.

@@ -126,3 +126,27 @@ int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
 }
 
 }  // extern "C"
+
+extern "C" {
+
+int ZK_OBJ_is_displayable(tag_t object, logical *displayable) {
+  if (!displayable) return kInvalidArgument;
+  *displayable = 0;
+  model::Object *o = session().find(object);
+  if (!o) return kInvalidTag;
+  ORVEL_INJECT(object);
+  *displayable = o->origin()->displayable ? 1 : 0;
+  return kOk;
+}
+
+int ZK_OBJ_is_transferable(tag_t object, logical *transferable) {
+  if (!transferable) return kInvalidArgument;
+  *transferable = 0;
+  model::Object *o = session().find(object);
+  if (!o) return kInvalidTag;
+  ORVEL_INJECT(object);
+  *transferable = o->origin()->transferable ? 1 : 0;
+  return kOk;
+}
+
+}  // extern "C"

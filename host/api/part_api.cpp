@@ -18,11 +18,7 @@ ZK_history_list_s *tracked_list(ZK_history_list_t list) {
   return session().tracked<ZK_history_list_s>(list);
 }
 
-}  // namespace
-
-extern "C" {
-
-int ZK_PART_open(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
+int open_part(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
   if (part) *part = NULL_TAG;
   if (status) *status = ZK_PART_load_status_t{0, 0};
   if (!name || !part) return kInvalidArgument;
@@ -34,6 +30,16 @@ int ZK_PART_open(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
   *part = result.part->tag;
   if (status) *status = ZK_PART_load_status_t{result.failed_parts > 0 ? 1 : 0, result.failed_parts};
   return kOk;
+}
+
+}  // namespace
+
+extern "C" {
+
+int ZK_PART_open(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
+  int code = open_part(name, part, status);
+  if (session().part_open_observer) session().part_open_observer(name ? name : "", code);
+  return code;
 }
 
 int ZK_PART_save_work_only(void) {

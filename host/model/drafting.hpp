@@ -9,6 +9,8 @@
 
 #include "model/object.hpp"
 #include "model/object_list.hpp"
+#include "model/part.hpp"
+#include "model/snapshot.hpp"
 
 namespace orvel::model {
 
@@ -42,6 +44,7 @@ struct View : Object {
   double angle = 0.0;
   double borders[4] = {0, 0, 0, 0};  // Xmin, Ymin, Xmax, Ymax
   bool out_of_date = false;
+  int update_failure = 0;  // host code an update of the view fails with, 0: it updates
   std::vector<Object *> notes;
   ObjectList dependents{kViewList};  // objects that depend on this view
 };
@@ -71,5 +74,18 @@ struct Annotation : Object {
   bool retained = false;
   std::optional<double> sketch_value;  // the value of a sketch dimension
 };
+
+// Whether a drawing counts as out of date: marked so itself or through one
+// of its member views.
+bool is_out_of_date(const Drawing &drawing);
+
+// Updates `view` of `drawing`: 0 and the view is up to date, or the view's
+// update failure code and nothing changes. A drawing whose views are all up
+// to date becomes up to date unless it is not updatable.
+int update_view(Drawing &drawing, View &view);
+
+// Takes a snapshot of the part's drawings as they are now; the sequence
+// number follows the part's previous snapshot.
+Snapshot take_snapshot(const Part &part);
 
 }  // namespace orvel::model

@@ -94,6 +94,7 @@ struct Feature : Object {
   Feature() : Object(ZK_feature_type, 0) {}
   std::string feature_type;  // e.g. "BLOCK"; free text
   bool suppressed = false;
+  int update_failure = 0;  // host code an update of the feature fails with, 0: it updates
 };
 
 struct Body : Object {
@@ -142,6 +143,7 @@ struct Instance : Object {
   bool suppressed = false;
   Expression *suppression = nullptr;
   std::optional<Mating> mating;
+  std::string load_failure;  // why the child part could not be loaded, when it could not
   // The placement of the child part in this part's coordinates.
   geom::Transform placement() const;
   // True when the reference set shows every object of the child part.

@@ -14,6 +14,7 @@
 
 #include "model/object.hpp"
 #include "model/object_list.hpp"
+#include "model/snapshot.hpp"
 
 namespace orvel::model {
 
@@ -53,6 +54,13 @@ class Part : public Object {
   std::vector<HistoryEntry> history;
   std::vector<FailureSpec> failures;
   int format_version = 1;
+  std::optional<Snapshot> snapshot;  // the latest drawing-compare snapshot
+  std::string loaded_digest;         // digest of the file text it was loaded from or saved to
+
+  // The first drawing and the first view of each name, also under the name
+  // cut to `cut` characters; built on first use (names do not change).
+  Object *drawing_named(const std::string &name, size_t cut) const;
+  Object *view_named(const std::string &name, size_t cut) const;
 
   // Adds an object owned by this part at the end of its lists.
   template <typename T>
@@ -106,6 +114,9 @@ class Part : public Object {
   ComponentOcc *root_ = nullptr;
   int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
+  void index_names(size_t cut) const;
+  mutable bool names_indexed_ = false;
+  mutable std::unordered_map<std::string, Object *> drawing_names_, view_names_;
 };
 
 }  // namespace orvel::model

@@ -113,6 +113,7 @@ class TreeLoader {
       instance.child = child;
     } catch (const LoadError &e) {
       if (abort || e.code() == kComponentCycle) throw;
+      instance.load_failure = e.what();
       // Count each part file once, however many components use it.
       std::string file = component_candidates(instance.file, assembly.file_path, options_).front();
       if (failed_.insert(file_key(file)).second) ++tree_.failed_parts;

@@ -3,6 +3,7 @@
 // writing produces the same format back, atomically.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -45,8 +46,16 @@ std::unique_ptr<model::Part> parse_part(const std::string &text, const std::stri
 // The part file text of `part` (its own objects, not its occurrences).
 std::string format_part(const model::Part &part);
 
-// Writes `part` to `file` through a temporary file and a rename. Throws
-// LoadError with code kPartSaveFailed.
-void write_part(const model::Part &part, const std::string &file);
+// Writes `part` to `file` through a temporary file in the same directory,
+// flushed to the disk, then renamed over `file`, so that `file` is always
+// either the old or the new text. `before_rename`, when given, runs between
+// the two (a process that dies there leaves the old file whole). Returns the
+// digest of the text written. Throws LoadError with code kPartSaveFailed.
+std::string write_part(const model::Part &part, const std::string &file,
+                       const std::function<void(const std::string &temporary)> &before_rename = {});
+
+// A digest of part file text, to tell whether a file changed since it was
+// read.
+std::string text_digest(const std::string &text);
 
 }  // namespace orvel::partfile

@@ -14,6 +14,7 @@
 #include "model/drafting.hpp"
 #include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
+#include "partfile/snapshot_format.hpp"
 
 namespace orvel::partfile {
 
@@ -30,6 +31,32 @@ LoadError::LoadError(int code, std::string file, std::string path, std::string p
 namespace {
 
 const char *kStatusNames[] = {"deleted", "temporary", "condemned", "alive"};
+
+// The part file's word for an object type, for messages.
+std::string kind_name(int type) {
+  switch (type) {
+    case ZK_point_type:
+      return "a point";
+    case ZK_view_type:
+      return "a view";
+    case ZK_drawing_type:
+      return "a drawing";
+    case ZK_drafting_entity_type:
+      return "a drafting object";
+    case ZK_dimension_type:
+      return "a dimension";
+    case ZK_feature_type:
+      return "a feature";
+    case ZK_material_type:
+      return "a material";
+    case ZK_expression_type:
+      return "an expression";
+    case ZK_occ_instance_type:
+      return "a component";
+    default:
+      return "an object of type " + std::to_string(type);
+  }
+}
 
 // A reference from one object to another by id, resolved once every object
 // of the file is known.
@@ -48,7 +75,7 @@ class Reader {
     if (!doc.is_object()) fail("", "the document is not an object");
     check_fields(doc, "",
                  {"format", "version", "units", "description", "history", "attributes", "objects",
-                  "failures"});
+                  "failures", "snapshot"});
     part_ = std::make_unique<Part>();
     if (const json *v = field(doc, "format")) {
       if (text(*v, "/format", 64) != "orvel part") fail("/format", "expected \"orvel part\"");
@@ -70,6 +97,9 @@ class Reader {
     if (const json *v = field(doc, "objects")) read_objects(*v, "/objects");
     resolve_refs();
     if (const json *v = field(doc, "failures")) read_failures(*v, "/failures");
+    if (const json *v = field(doc, "snapshot")) {
+      part_->snapshot = snapshot_from_json(*v, file_, "/snapshot");
+    }
     check_arrangements();
     return std::move(part_);
   }
@@ -140,6 +170,14 @@ class Reader {
     double value = v.get<double>();
     if (!std::isfinite(value)) fail(path, "expected a finite number");
     return value;
+  }
+
+  // A host code that some call fails with: not 0 and with a message.
+  int host_code(const json &v, const std::string &path) const {
+    int code = integer(v, path, INT32_MIN, INT32_MAX);
+    if (code == 0) fail(path, "code 0 is not a failure");
+    if (!code_message(code)) fail(path, "unknown host code " + std::to_string(code));
+    return code;
   }
 
   bool boolean(const json &v, const std::string &path) const {
@@ -369,7 +407,7 @@ class Reader {
   std::unique_ptr<Object> view(const json &e, const std::string &p) {
     check_fields(e, p,
                  common_fields({"view_type", "view_subtype", "reference_point", "anchor", "scale",
-                                "angle", "borders", "out_of_date", "notes"}));
+                                "angle", "borders", "out_of_date", "notes", "update_failure"}));
     auto w = std::make_unique<View>();
     View *raw = w.get();
     if (const json *v = field(e, "view_type")) {
@@ -392,6 +430,9 @@ class Reader {
     if (const json *v = field(e, "angle")) w->angle = number(*v, p + "/angle");
     if (const json *v = field(e, "borders")) numbers(*v, p + "/borders", w->borders, 4);
     if (const json *v = field(e, "out_of_date")) w->out_of_date = boolean(*v, p + "/out_of_date");
+    if (const json *v = field(e, "update_failure")) {
+      w->update_failure = host_code(*v, p + "/update_failure");
+    }
     if (const json *v = field(e, "notes")) {
       need_array(*v, p + "/notes");
       for (size_t i = 0; i < v->size(); ++i) {
@@ -462,12 +503,15 @@ class Reader {
   }
 
   std::unique_ptr<Object> feature(const json &e, const std::string &p) {
-    check_fields(e, p, common_fields({"feature_type", "suppressed"}));
+    check_fields(e, p, common_fields({"feature_type", "suppressed", "update_failure"}));
     auto f = std::make_unique<Feature>();
     if (const json *v = field(e, "feature_type")) {
       f->feature_type = text(*v, p + "/feature_type", kMaxObjectName);
     }
     if (const json *v = field(e, "suppressed")) f->suppressed = boolean(*v, p + "/suppressed");
+    if (const json *v = field(e, "update_failure")) {
+      f->update_failure = host_code(*v, p + "/update_failure");
+    }
     return f;
   }
 
@@ -624,7 +668,8 @@ class Reader {
       Object *target = part_->find_by_id(ref.id);
       if (!target) fail(ref.path, "unknown reference \"" + ref.id + "\"");
       if (ref.type != 0 && target->type != ref.type) {
-        fail(ref.path, "\"" + ref.id + "\" is not of the expected kind");
+        fail(ref.path, "\"" + ref.id + "\" is not of the expected kind (" +
+                           kind_name(target->type) + ", expected " + kind_name(ref.type) + ")");
       }
       ref.set(target);
     }
@@ -687,7 +732,9 @@ std::unique_ptr<Part> read_part(const std::string &file) {
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) throw LoadError(kPartFileUnreadable, file, "/", "cannot read the file");
-  return parse_part(text.str(), file);
+  std::unique_ptr<Part> part = parse_part(text.str(), file);
+  part->loaded_digest = text_digest(text.str());
+  return part;
 }
 
 }  // namespace orvel::partfile

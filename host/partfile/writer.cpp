@@ -1,8 +1,12 @@
 // Writing part files: the part's own objects back into the format they were
 // read from, so that loading, saving and loading again loses nothing.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -12,6 +16,7 @@
 #include "model/drafting.hpp"
 #include "partfile/latin1.hpp"
 #include "partfile/part_file.hpp"
+#include "partfile/snapshot_format.hpp"
 
 namespace orvel::partfile {
 
@@ -141,6 +146,7 @@ void kind_fields(const Object &o, json &e) {
       const auto &f = static_cast<const Feature &>(o);
       if (!f.feature_type.empty()) e["feature_type"] = u8(f.feature_type);
       if (f.suppressed) e["suppressed"] = true;
+      if (f.update_failure != 0) e["update_failure"] = f.update_failure;
       break;
     }
     case ZK_solid_type: {
@@ -236,6 +242,7 @@ void drafting_fields(const Object &o, json &e) {
       e["angle"] = v.angle;
       e["borders"] = json::array({v.borders[0], v.borders[1], v.borders[2], v.borders[3]});
       if (v.out_of_date) e["out_of_date"] = true;
+      if (v.update_failure != 0) e["update_failure"] = v.update_failure;
       if (!v.notes.empty()) e["notes"] = ids(v.notes);
       break;
     }
@@ -321,25 +328,71 @@ std::string format_part(const Part &part) {
     }
     doc["failures"] = std::move(failures);
   }
+  if (part.snapshot) doc["snapshot"] = snapshot_to_json(*part.snapshot);
   return doc.dump(2) + "\n";
 }
 
-void write_part(const Part &part, const std::string &file) {
+std::string text_digest(const std::string &text) {
+  // FNV-1a over the bytes, with the length: enough to notice a changed file.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  char out[48];
+  std::snprintf(out, sizeof out, "%zu:%016llx", text.size(), static_cast<unsigned long long>(hash));
+  return out;
+}
+
+namespace {
+
+// Writes all of `text` to a new file `path` and flushes it to the disk.
+bool write_synced(const std::string &path, const std::string &text) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const char *data = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(fd);
+      return false;
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
+
+// Flushes the directory entry of a renamed file; a failure here loses
+// nothing that the rename did not already make visible.
+void sync_directory(const std::string &file) {
+  std::string dir = std::filesystem::path(file).parent_path().string();
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string write_part(const Part &part, const std::string &file,
+                       const std::function<void(const std::string &temporary)> &before_rename) {
   std::string text = format_part(part);
   std::string temporary = file + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      throw LoadError(kPartSaveFailed, file, "/", "cannot write the temporary file " + temporary);
-    }
-  }
-  if (std::rename(temporary.c_str(), file.c_str()) != 0) {
+  if (!write_synced(temporary, text)) {
+    std::string reason = std::strerror(errno);
     std::remove(temporary.c_str());
-    throw LoadError(kPartSaveFailed, file, "/", "cannot replace the file");
+    throw LoadError(kPartSaveFailed, file, "/",
+                    "cannot write the temporary file " + temporary + ": " + reason);
   }
+  if (before_rename) before_rename(temporary);
+  if (std::rename(temporary.c_str(), file.c_str()) != 0) {
+    std::string reason = std::strerror(errno);
+    std::remove(temporary.c_str());
+    throw LoadError(kPartSaveFailed, file, "/", "cannot replace the file: " + reason);
+  }
+  sync_directory(file);
+  return text_digest(text);
 }
 
 }  // namespace orvel::partfile

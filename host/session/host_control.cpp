@@ -35,6 +35,10 @@ int set_display_part(tag_t part) {
   return kOk;
 }
 
+void set_part_open_observer(std::function<void(const std::string &name, int code)> observer) {
+  session().part_open_observer = std::move(observer);
+}
+
 std::string last_failure_detail() {
   return session().last_failure_detail();
 }

@@ -3,6 +3,7 @@
 // session before any ZK_ call, and to learn the full text of a failure.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ void configure_host(const HostOptions &options);
 
 // Makes an open part the displayed part; returns a host code.
 int set_display_part(tag_t part);
+
+// Called after every ZK_PART_open with the name asked for and the code
+// returned; an empty function removes it. The orvel command shows progress
+// with it. It belongs to the current session.
+void set_part_open_observer(std::function<void(const std::string &name, int code)> observer);
 
 // The full text of the last failure (a part that failed to load names the
 // file, the place in it and the problem), empty when there was none.

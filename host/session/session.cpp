@@ -148,7 +148,7 @@ OpenResult Session::open_part(const std::string &name) {
 int Session::save_work_part() {
   if (!work_) return kNoWorkPart;
   try {
-    partfile::write_part(*work_, work_->file_path);
+    work_->loaded_digest = partfile::write_part(*work_, work_->file_path);
   } catch (const partfile::LoadError &e) {
     set_failure_detail(e.code(),
                        std::string(code_message(e.code())) + ": " + e.file() + ": " + e.problem());

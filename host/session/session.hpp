@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <typeindex>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "model/part.hpp"
+#include "orvel/zk_modl.h"
 #include "session/host_control.hpp"
 
 namespace orvel {
@@ -94,6 +96,11 @@ class Session {
     if (it == handed_out_.end() || it->second.type != typeid(T)) return nullptr;
     return static_cast<T *>(it->second.object.get());
   }
+  // The same for an owner that keeps what the caller got at `address`.
+  template <typename T>
+  void track_at(const void *address, std::unique_ptr<T> owner) {
+    handed_out_.emplace(address, HandedOut{typeid(T), std::shared_ptr<void>(std::move(owner))});
+  }
   void release(const void *address) { handed_out_.erase(address); }
 
   // A copy of `text` that lives as long as the session.
@@ -101,6 +108,15 @@ class Session {
 
   // The text of the string attribute ZK_ATTR_cycle returned last.
   std::string attr_cycle_text;
+
+  // What ZK_MODL_update_all_features does with a failing feature.
+  int update_fail_option = ZK_MODL_UPDATE_STOP;
+
+  // Told of every ZK_PART_open (set_part_open_observer).
+  std::function<void(const std::string &name, int code)> part_open_observer;
+
+  // Objects of the object API, one per part tag, kept for the session.
+  std::unordered_map<tag_t, std::shared_ptr<void>> object_api_parts;
 
  private:
   void register_part(model::Part &part);

@@ -3,6 +3,7 @@
 #define ORVEL_ZK_H
 
 #include "orvel/zk_assem.h"
+#include "orvel/zk_draw.h"
 #include "orvel/zk_modl.h"
 #include "orvel/zk_obj.h"
 #include "orvel/zk_part.h"

@@ -111,6 +111,13 @@ int ZK_ASSEM_ask_mc_data_of_compnt(tag_t component, logical *mated, ZK_ASSEM_mc_
  * *n_errors counts the faulty constraints. */
 int ZK_ASSEM_check_mc_structure(ZK_ASSEM_mc_t *mc, int *status, int *n_errors);
 
+/* Synchronises the assembly structure of `part` with its component part
+ * files: every component part below it, at any depth, is checked against the
+ * file it was loaded from. Fails with a code (and changes nothing) when a
+ * component's part file has vanished or changed since it was loaded; 0 when
+ * every component is current. Fails for a part that is not open. */
+int ZK_FLTR_update_structure(tag_t part);
+
 #ifdef __cplusplus
 }
 #endif

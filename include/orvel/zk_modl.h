@@ -53,6 +53,21 @@ int ZK_MODL_ask_exps_of_part(tag_t part, int *count, tag_t **expressions);
 int ZK_MODL_ask_exp_tag_string(tag_t expression, char **text);
 int ZK_MODL_ask_exp_tag_value(tag_t expression, double *value);
 
+/* What ZK_MODL_update_all_features does with a feature that fails to
+ * update. Either way the failing feature keeps its state before the update. */
+#define ZK_MODL_UPDATE_STOP 1   /* stop at the first failing feature */
+#define ZK_MODL_UPDATE_ACCEPT 5 /* go on with the remaining features */
+/* Sets the update-fail option for the session (one of the two above; any
+ * other value is refused and leaves the option as it was). The session
+ * starts with ZK_MODL_UPDATE_STOP. */
+int ZK_MODL_set_update_fail_option(int option);
+
+/* Updates every feature of the work part, in part order. Returns 0 when all
+ * updated, else the code of the first feature that failed to update (after
+ * going on or stopping as the update-fail option says). Fails with a code
+ * when there is no work part. */
+int ZK_MODL_update_all_features(void);
+
 /* Sets *material to the material of `body`, 0 when it has none. */
 int ZK_SF_locate_material(tag_t body, tag_t *material);
 

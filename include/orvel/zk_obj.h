@@ -34,6 +34,13 @@ typedef struct ZK_OBJ_disp_props_s {
 } ZK_OBJ_disp_props_t;
 int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props);
 
+/* Sets *displayable to 1 when the object can be displayed, else 0. */
+int ZK_OBJ_is_displayable(tag_t object, logical *displayable);
+
+/* Sets *transferable to 1 when the object is carried over when its part's
+ * data is transferred to another part, else 0. */
+int ZK_OBJ_is_transferable(tag_t object, logical *transferable);
+
 /* The persistent handle text of an object. The text belongs to the host and
  * lives as long as the session; never release it. An unknown tag gives "". */
 const char *ZK_TAG_ask_handle_of_tag(tag_t object);

@@ -13,6 +13,7 @@
 #include "vettra/boundary/identity.h"
 #include "vettra/boundary/run_config.h"
 #include "vettra/check/check_run.h"
+#include "vettra/drawing/drawing.h"
 #include "vettra/text/bounded.h"
 #include "vettra/text/names.h"
 
@@ -74,7 +75,14 @@ static void save_block(void) {
   log_info("Save: Saving Workpart ---> passed");
 }
 
-/* The drawing snapshot after each check joins here with the drawing output. */
+/* The drawing snapshot after a check, the same wherever the part came from. */
+static void snapshot_block(void) {
+  if (vettra_run_config.do_snapshot != 1) return;
+  log_info("%s", SEPARATOR_LINE);
+  log_info("Snapshot: Creating Snapshot");
+  take_drawing_snapshot();
+  log_info("Snapshot: Creating Snapshot ---> passed");
+}
 
 static int check_single_part_pdm(char name[OPEN_NAME_SIZE]) {
   const char *spec = vettra_run_config.single_part;
@@ -92,6 +100,7 @@ static int check_single_part_pdm(char name[OPEN_NAME_SIZE]) {
   }
   if (verbose()) log_info("[%d] do the checks", TRACE_CHECKS_PDM);
   check_part(spec);
+  snapshot_block();
   if (vettra_run_config.do_save == 1) {
     log_info("%s", SEPARATOR_LINE);
     save_block();
@@ -109,6 +118,7 @@ static int check_single_part_native(void) {
     return SINGLE_PART_NOT_LOADED;
   }
   check_part(spec);
+  snapshot_block();
   if (vettra_run_config.do_save == 1) {
     log_info("%s", SEPARATOR_LINE);
     save_block();
@@ -157,6 +167,7 @@ static void check_list_line(const char *line, char name[OPEN_NAME_SIZE]) {
   }
   if (verbose()) log_info("[%d] do the checks", TRACE_CHECKS_LIST);
   check_part(line);
+  snapshot_block();
   save_block();
   if (verbose()) log_info("[%d] close all parts", TRACE_CLOSE_ALL);
   ZK_PART_close_all();

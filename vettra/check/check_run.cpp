@@ -10,6 +10,7 @@
 #include "orvel/zk.h"
 #include "vettra/boundary/diagnostics.h"
 #include "vettra/boundary/run_config.h"
+#include "vettra/drawing/drawing.h"
 #include "vettra/report/sections.h"
 #include "vettra/report/writer.h"
 #include "vettra/text/bounded.h"
@@ -151,9 +152,14 @@ static void update_stage(void) {
   log_info("%s", SEPARATOR_LINE);
   timestamp_text(vettra_run_state.update_start_time);
   if (verbose()) log_info("[%d] do the update", TRACE_DO_UPDATE);
+  run_updates();
   if (verbose()) log_info("[%d] done the update", TRACE_DONE_UPDATE);
   timestamp_text(vettra_run_state.update_end_time);
   log_info("%s", SEPARATOR_LINE);
+}
+
+static int write_selected_entities(const char *path) {
+  return write_entities(path, vettra_run_config.detail_option);
 }
 
 /* The report: frame start, the sections in report order, frame end. */
@@ -167,6 +173,12 @@ static void write_report(const char *xml_file) {
   }
   if (section_selected(action, ACTION_ASSEMBLY)) {
     logged_step("Info: Check_Assembly Section", write_assembly_data, xml_file);
+  }
+  if (section_selected(action, ACTION_DRAWING)) {
+    logged_step("Info: Check_Drawing Section", write_drawings, xml_file);
+  }
+  if (vettra_run_config.detail_option[0] != '\0') {
+    logged_step("Info: Check_Entities Section", write_selected_entities, xml_file);
   }
   logged_step("Info: write_xml_end Section", write_xml_end, xml_file);
 }

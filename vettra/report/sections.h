@@ -7,6 +7,13 @@
 int write_part_header(const char *path);
 int write_model_data(const char *path);
 int write_assembly_data(const char *path);
+int write_drawings(const char *path);
+/* The objects of the types listed in detail_option (type numbers 1 to 999,
+ * separated by commas). */
+int write_entities(const char *path, const char *detail_option);
+int write_entity_details(const char *path, int type, int subtype, tag_t object);
+/* Occurrences of `delimiter` in text plus 1. */
+int count_fields(const char *text, char delimiter);
 
 /* Reads the string attribute `title` of `object` into buffer (size bytes);
  * 4711 when the object is not alive, 0 or title missing, else the host code. */

@@ -1,0 +1,28 @@
+/* Bringing the work part up to date before its report, and the drawing
+ * snapshot after its check. */
+#ifndef VETTRA_DRAWING_H
+#define VETTRA_DRAWING_H
+
+/* Drawing and view names of the views update: 30 characters. */
+#define DRAWING_NAME_SIZE 31
+
+/* Runs the update steps the run configuration switches on (features,
+ * assembly structure, drawing views, in this order) and stores each step's
+ * code in the run state. Always 0. */
+int run_updates(void);
+/* Sets the update-fail option and updates every feature; the host's code of
+ * the feature update. */
+int run_feature_update(void);
+/* Synchronises the work part's assembly structure; the host's code. */
+int run_structure_sync(void);
+/* update_drawing_views with the run configuration's drawing filter. */
+int run_views_update(void);
+/* Updates the views of the drawings `filter` selects and tests each of them
+ * for being still out of date. The code assigned last (a view update's code,
+ * or 200 for a drawing still out of date), 0 when none was. */
+int update_drawing_views(const char *filter);
+/* Has the host record a drawing-compare snapshot of the work part when it
+ * holds a drawing. Always 0. */
+int take_drawing_snapshot(void);
+
+#endif
