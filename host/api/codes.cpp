@@ -47,6 +47,8 @@ constexpr CodeEntry kTable[] = {
     {kFeatureUpdateFailed, "Feature cannot be updated"},
     {kFeatureParentMissing, "Feature refers to a missing parent"},
     {kViewUpdateFailed, "View cannot be updated"},
+    {kCgmWriteFailed, "CGM file cannot be written"},
+    {kCgmReadFailed, "CGM file cannot be read"},
 };
 
 }  // namespace

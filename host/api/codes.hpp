@@ -43,6 +43,8 @@ enum HostCode : int {
   kFeatureUpdateFailed = 1201,
   kFeatureParentMissing = 1202,
   kViewUpdateFailed = 1203,
+  kCgmWriteFailed = 1301,
+  kCgmReadFailed = 1302,
 };
 
 // The table text of `code`, nothing when the table has no such code.

@@ -17,6 +17,7 @@
 
 #include "model/part.hpp"
 #include "orvel/zk_modl.h"
+#include "orvel/zk_plot.h"
 #include "session/host_control.hpp"
 
 namespace orvel {
@@ -111,6 +112,13 @@ class Session {
 
   // What ZK_MODL_update_all_features does with a failing feature.
   int update_fail_option = ZK_MODL_UPDATE_STOP;
+
+  // The session's plot job options (ZK_PLOT_ask/set_session_job_options).
+  ZK_PLOT_job_options_t plot_job_options{ZK_PLOT_COLORS_AS_DISPLAYED, 1};
+
+  // When not empty, every CGM file written also gets an SVG picture of the
+  // same drawing in this directory, named like the CGM file.
+  std::string preview_dir;
 
   // Told of every ZK_PART_open (set_part_open_observer).
   std::function<void(const std::string &name, int code)> part_open_observer;

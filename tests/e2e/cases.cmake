@@ -13,4 +13,5 @@ set(E2E_CASES
   pdm_commands
   pdm_query_failure
   bad_part_files
-  command_line_errors)
+  command_line_errors
+  cgm_export)

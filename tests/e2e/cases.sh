@@ -159,3 +159,26 @@ case_pdm_query_failure() {
   VETR_outdir=out run_orvel plain interactive parts/bracket.prt --pdm store/store.db \
     --syslog out/plain.syslog
 }
+
+# CGM export of every drawing, in each mode and its near misses: "-1" and
+# "3" write a file per drawing, any other mode logs the Output line only.
+# Each CGM file is compared as the listing of what it holds.
+case_cgm_export() {
+  local probe mode dir
+  probe="$(dirname "$orvel")/cgm_probe"
+  for mode in "-1" "3" "-1 " "3D" "03" ""; do
+    dir="out/mode[$mode]"
+    mkdir -p "$dir"
+    run_orvel "mode[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
+      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
+      --syslog "$dir/syslog.txt"
+  done
+  mkdir -p out/with_view
+  run_orvel with_view batch --single-part bad/drawing_filters.prt --outdir out/with_view \
+    --result-file out/with_view/result.txt --cgm-dir out/with_view --cgm-mode 3 \
+    --drawing-filter _with_view_ --syslog out/with_view/syslog.txt
+  for file in out/*/*.cgm; do
+    "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
+    rm "$file"
+  done
+}
