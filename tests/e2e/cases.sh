@@ -177,6 +177,15 @@ case_cgm_export() {
   run_orvel with_view batch --single-part bad/drawing_filters.prt --outdir out/with_view \
     --result-file out/with_view/result.txt --cgm-dir out/with_view --cgm-mode 3 \
     --drawing-filter _with_view_ --syslog out/with_view/syslog.txt
+  # Every recorded call of the export failing once: logged, the loop goes
+  # on, and the part's result stays OK (it was taken before the export).
+  for mode in "-1" "3"; do
+    dir="out/failing[$mode]"
+    mkdir -p "$dir"
+    run_orvel "failing[$mode]" batch --single-part bad/fail_cgm_export.prt --outdir "$dir" \
+      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
+      --syslog "$dir/syslog.txt"
+  done
   for file in out/*/*.cgm; do
     "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
     rm "$file"
