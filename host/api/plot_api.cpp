@@ -18,9 +18,9 @@ int write_drawing(const model::Drawing &drawing, const char *path, bool black_on
   const int units = drawing.part ? drawing.part->units : ZK_PART_METRIC;
   const cgm::Scene scene = cgm::scene_of(drawing, units);
   std::string error = cgm::write_scene(scene, path, {cgm::PictureFormat::kCgm, black_on_white});
-  if (error.empty() && !session().preview_dir.empty()) {
+  if (error.empty() && !session().options().preview_dir.empty()) {
     const std::filesystem::path svg =
-        std::filesystem::path(session().preview_dir) /
+        std::filesystem::path(session().options().preview_dir) /
         std::filesystem::path(path).filename().replace_extension(".svg");
     error = cgm::write_scene(scene, svg.string(), {cgm::PictureFormat::kSvg, black_on_white});
   }

@@ -116,10 +116,6 @@ class Session {
   // The session's plot job options (ZK_PLOT_ask/set_session_job_options).
   ZK_PLOT_job_options_t plot_job_options{ZK_PLOT_COLORS_AS_DISPLAYED, 1};
 
-  // When not empty, every CGM file written also gets an SVG picture of the
-  // same drawing in this directory, named like the CGM file.
-  std::string preview_dir;
-
   // Told of every ZK_PART_open (set_part_open_observer).
   std::function<void(const std::string &name, int code)> part_open_observer;
 

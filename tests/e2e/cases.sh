@@ -166,12 +166,17 @@ case_pdm_query_failure() {
 case_cgm_export() {
   local probe mode dir
   probe="$(dirname "$orvel")/cgm_probe"
+  mkdir -p previews
   for mode in "-1" "3" "-1 " "3D" "03" ""; do
     dir="out/mode[$mode]"
     mkdir -p "$dir"
     run_orvel "mode[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
       --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
-      --syslog "$dir/syslog.txt"
+      --syslog "$dir/syslog.txt" --preview-dir previews
+  done
+  # One well-formed SVG picture per exported drawing.
+  for file in previews/*; do
+    xmllint --noout "$file" && echo "$file well-formed" >>out/previews.txt
   done
   mkdir -p out/with_view
   run_orvel with_view batch --single-part bad/drawing_filters.prt --outdir out/with_view \
