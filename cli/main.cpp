@@ -104,7 +104,8 @@ int main(int argc, char **argv) {
   app.footer(
       "Exit status: 0 success; 1 StartOfProgram returned a non-zero code (named on stderr);\n"
       "2 bad command line or job file; 3 plug-in missing or lacking an entry point;\n"
-      "4 the host failed (log file, PDM store, a part that cannot be opened, a pdm command).\n"
+      "4 the host failed (log file, PDM store, a part that cannot be opened, a pdm command);\n"
+      "5 batch: lines of the result file could not be written (named on stderr).\n"
       "See docs/command-line.md.");
 
   HostArgs host;

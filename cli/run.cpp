@@ -142,11 +142,17 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     config.apply(record);
     int code = start_program(start, host, *record);
     ZK_terminate();
+    // The plug-in counts the result lines it could not write in the run
+    // configuration; its return code says how the run itself went.
+    if (record->result_lines_lost != 0) {
+      std::cerr << "orvel: " << record->result_lines_lost << " lines of the result file "
+                << record->result_file << " could not be written\n";
+    }
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
       return kExitPluginFailed;
     }
-    return kExitOk;
+    return record->result_lines_lost != 0 ? kExitOutputLost : kExitOk;
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;

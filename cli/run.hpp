@@ -16,6 +16,7 @@ enum ExitStatus {
   kExitUsage = 2,         // bad command line, bad value, bad job file
   kExitNoPlugin = 3,      // plug-in missing, not loadable, or lacking an entry point
   kExitHostFailed = 4,    // the host could not start, open the store or the part
+  kExitOutputLost = 5,    // batch: lines of the result file could not be written
 };
 
 // Settings of the host session, common to interactive and batch runs.

@@ -14,4 +14,8 @@ set(E2E_CASES
   pdm_query_failure
   bad_part_files
   command_line_errors
-  cgm_export)
+  cgm_export
+  unwritable_output
+  post_command_refusals
+  batch_pdm_verbose
+  long_lines)

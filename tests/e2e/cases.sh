@@ -196,3 +196,68 @@ case_cgm_export() {
     rm "$file"
   done
 }
+
+# Output that cannot be written is no success: a missing output directory
+# gives each report's record a failure code and the reason, the interactive
+# run skips the post command, and a result file that cannot be written makes
+# the batch exit with 5 and say so.
+case_unwritable_output() {
+  record_argv
+  printf '%s\n' parts/bracket.prt parts/missing.prt >parts.txt
+  run_orvel no_outdir batch --part-list parts.txt --outdir out/no-dir --result-file out/result.txt \
+    --action none --syslog out/no_outdir.syslog
+  run_orvel no_result_dir batch --single-part parts/bracket.prt --outdir out \
+    --result-file out/no-dir/result.txt --action none --syslog out/no_result_dir.syslog
+  VETR_outdir=out/no-dir VETR_POSTCOMMAND=record-argv \
+    run_orvel interactive interactive parts/bracket.prt --syslog out/interactive.syslog
+}
+
+# The post command: a report path that cannot be formed gives no report and
+# runs nothing; an over-long VETR_POSTCOMMAND is refused; without an output
+# directory a report named "--version.xml" reaches the command as
+# "./--version.xml"; an unset VETR_POSTCOMMAND means "notepad".
+case_post_command_refusals() {
+  record_argv
+  local long_dir
+  long_dir="out/$(printf 'd%.0s' $(seq 1 250))/$(printf 'e%.0s' $(seq 1 250))"
+  cp parts/bracket.prt "parts/$(printf 'p%.0s' $(seq 1 60)).prt"
+  VETR_outdir="$long_dir" VETR_POSTCOMMAND=record-argv run_orvel no_path interactive \
+    "parts/$(printf 'p%.0s' $(seq 1 60)).prt" --syslog out/no_path.syslog
+  VETR_outdir=out VETR_POSTCOMMAND="record-argv$(printf ' %.0s' $(seq 1 600))x" \
+    run_orvel long_command interactive parts/bracket.prt --syslog out/long_command.syslog
+  cp parts/bracket.prt parts/--version.prt
+  VETR_POSTCOMMAND=record-argv run_orvel dash interactive parts/--version.prt \
+    --syslog out/dash.syslog
+  cp bin/record-argv bin/notepad
+  (
+    unset VETR_POSTCOMMAND
+    VETR_outdir=out run_orvel notepad interactive parts/bracket.prt --syslog out/notepad.syslog
+  )
+}
+
+# Verbose runs in PDM mode, a single part and a list: every trace line of
+# the naming and of the batch driver. The list holds a dataset with a type
+# and no name, and a name whose encoding fails (an empty part number).
+case_batch_pdm_verbose() {
+  build_store
+  run_orvel add_dataset pdm add-dataset store/store.db 4711 A parts/cover.prt --type drawing
+  run_orvel single batch --pdm store/store.db --single-part @DB/4711/A --outdir out \
+    --result-file out/single.txt --action none --verbose 1 --syslog out/single.syslog
+  printf '%s\n' "@DB/4711/B/datasheet/sheet 1" @DB/4711/A/drawing @DB//A >parts.txt
+  run_orvel list batch --pdm store/store.db --part-list parts.txt --outdir out \
+    --result-file out/list.txt --action none --verbose 1 --syslog out/list.syslog
+}
+
+# Lines longer than the line buffer are written whole: a detail option and an
+# action of 2047 characters in the run data, a description of 1000.
+case_long_lines() {
+  local detail action description
+  detail=$(printf '70,%.0s' $(seq 1 682))1
+  action=ModelGetData$(printf '.%.0s' $(seq 1 2035))
+  description=$(printf 'Long description %.0s' $(seq 1 58))$(printf 'x%.0s' $(seq 1 14))
+  sed "s/\"description\": \"[^\"]*\"/\"description\": \"$description\"/" parts/bracket.prt \
+    >parts/described.prt
+  run_orvel batch batch --single-part parts/described.prt --outdir out \
+    --result-file out/result.txt --detail-option "$detail" --action "$action" \
+    --syslog out/syslog.txt
+}

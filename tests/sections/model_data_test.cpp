@@ -156,6 +156,32 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"yes", "yes", false}, OptionCase{"padded", " true", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// A density that cannot be read is not changed for the normalised
+// computation: that body keeps its density, and the others come back too.
+TEST(NormalisedMassFailure, ABodyWhoseDensityCannotBeReadKeepsIt) {
+  std::string dir = copy_examples(scratch_dir("normalised_unreadable_density"));
+  std::string text;
+  for (const std::string &line : read_lines(dir + "/mixed_densities.prt")) text += line + "\n";
+  json part = json::parse(text);
+  part["failures"] =
+      json::array({{{"call", "ZK_MODL_ask_body_density"}, {"code", 1006}, {"times", 1}}});
+  write_file(dir, "mixed_densities.prt", part.dump(2));
+  CheckOutput out = run_check({dir + "/mixed_densities.prt",
+                               "ModelGetData",
+                               {{"VETR_ANALYZE_NORMALIZED_MASS_PROPS", "true"}},
+                               {},
+                               ""});
+  std::vector<std::string> model = section(out.report, "    <ModelData>", "    </ModelData>");
+  ASSERT_TRUE(has_line(model, "          <CentreOfGravityN1>"));
+  // The steel block stayed at 7.85 during the computation: its weight shows.
+  double centre[3], inertia[3];
+  expected_mass(7.85, 1.0, centre, inertia);
+  expect_near_all(xyz(model, "CentreOfGravityN1"), centre, "centre N1");
+  EXPECT_EQ(lines_starting(model, "          <Density>"),
+            (std::vector<std::string>{"          <Density>7.850000</Density>",
+                                      "          <Density>2.700000</Density>"}));
+}
+
 TEST(ModelData, EmptyPartHasOnlyTheFixedLines) {
   std::vector<std::string> expected = {"    <ModelData>",
                                        "      <Refsets>",

@@ -52,6 +52,15 @@ TEST(PostCommand, QuotesTheReportPathAsOneShellWord) {
   EXPECT_STREQ(line, "notepad '' ");
 }
 
+// A relative path that starts with "-" would be taken for an option.
+TEST(PostCommand, ARelativePathStartingWithADashGetsTheCurrentDirectory) {
+  char line[POST_COMMAND_LINE_SIZE];
+  EXPECT_EQ(build_post_command("view", "--version.xml", line, sizeof(line)), 0);
+  EXPECT_STREQ(line, "view ./'--version.xml' ");
+  EXPECT_EQ(build_post_command("view", "out/-x.xml", line, sizeof(line)), 0);
+  EXPECT_STREQ(line, "view 'out/-x.xml' ");
+}
+
 // The shell sees exactly one argument, and nothing in the path runs.
 TEST(PostCommand, APathWithShellCharactersArrivesAsOneArgument) {
   ScratchDir dir;

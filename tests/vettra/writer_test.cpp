@@ -91,27 +91,37 @@ TEST(ReportLines, ElementValuesAreEscapedAndFormattedLinesAreNot) {
             "</End>\n");
 }
 
-TEST(ReportLines, AFormattedLineIsCutAtItsBufferAndStillEndsTheLine) {
+// A line is never cut: a long formatted line arrives whole with its closing
+// tag; an element value keeps the capacity of its own buffer.
+TEST(ReportLines, ALongLineIsWrittenWholeAndAnElementValueKeepsItsBuffer) {
   ScratchDir dir;
   const std::string path = dir.file("long.xml");
-  const std::string huge(50 * LINE_SIZE, 'x');
-  write_fmt(path.c_str(), "<L>%s</L>", huge.c_str());
-  write_element(path.c_str(), " ", "E", "%s", huge.c_str());
-  std::string expected_fmt = "<L>" + std::string(LINE_SIZE - 1 - 3, 'x') + "\n";
-  std::string expected_element = " <E>" + std::string(LINE_SIZE - 1 - 4, 'x') + "\n";
-  EXPECT_EQ(read_file(path), expected_fmt + expected_element);
+  const std::string huge(3 * LINE_SIZE, 'x');
+  EXPECT_EQ(write_fmt(path.c_str(), "<L>%s</L>", huge.c_str()), 0);
+  EXPECT_EQ(write_element(path.c_str(), " ", "E", "%s", huge.c_str()), 0);
+  std::string expected_fmt = "<L>" + huge + "</L>\n";
+  std::string expected_element = " <E>" + std::string(LINE_SIZE - 1, 'x') + "</E>\n";
+  EXPECT_TRUE(read_file(path) == expected_fmt + expected_element)
+      << "the long lines were not written whole";
 }
 
-TEST(ReportLines, AnUnwritablePathYieldsNoFileAndOnlyTheRawWritersSayMinusOne) {
+// Every writer reports a line it could not write, and each lost line is
+// counted: a file that cannot be opened, and a device with no space left.
+TEST(ReportLines, ALineThatCannotBeWrittenIsReportedAndCounted) {
   ScratchDir dir;
   const std::string missing = dir.file("no/such/dir/report.xml");
-  for (const std::string &path : {std::string(), missing}) {
-    EXPECT_EQ(init_xml_file(path.c_str()), -1);
+  for (const std::string &path : {std::string(), missing, std::string("/dev/full")}) {
+    SCOPED_TRACE(path);
+    unsigned long before = lost_line_count();
     EXPECT_EQ(write_line(path.c_str(), "x"), -1);
-    EXPECT_EQ(write_fmt(path.c_str(), "%d", 1), 0);
-    EXPECT_EQ(write_element(path.c_str(), " ", "E", "%d", 1), 0);
-    EXPECT_EQ(write_xml_end(path.c_str()), 0);
+    EXPECT_EQ(write_fmt(path.c_str(), "%d", 1), -1);
+    EXPECT_EQ(write_element(path.c_str(), " ", "E", "%d", 1), -1);
+    write_xml_end(path.c_str());
+    // The empty path is no file at all: nothing to lose.
+    EXPECT_EQ(lost_line_count() - before, path.empty() ? 0u : 8u);
   }
+  EXPECT_EQ(init_xml_file(""), -1);
+  EXPECT_EQ(init_xml_file(missing.c_str()), -1);
   EXPECT_FALSE(file_exists(missing));
 }
 

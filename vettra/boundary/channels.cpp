@@ -133,11 +133,11 @@ void clear_syslog_prefix(void) {
 }
 
 /* Values longer than `size` - 1 characters are cut there. */
-void translate_env(const char *name, char *out, size_t size) {
+int translate_env(const char *name, char *out, size_t size) {
   copy_text(out, size, "");
   char *value = NULL;
   ZK_translate_variable(name, &value);
-  if (value != NULL) copy_text(out, size, value);
+  return value != NULL ? copy_text(out, size, value) : 0;
 }
 
 int is_pdm_active(void) {

@@ -33,6 +33,12 @@ static const char *const END_RULE =
     "===";
 static const char *const CLEANUP_LINE = "\n Cleanup for %s\n";
 static const char *const UNLOAD_LINE = "zkusr_ask_unload for %s\n";
+static const char *const POST_COMMAND_TOO_LONG =
+    "Error: VETR_POSTCOMMAND is longer than %d characters: no post command is run\n";
+static const char *const POST_LINE_TOO_LONG =
+    "Error: the post command line would be longer than %d characters: not run\n";
+static const char *const POST_NO_REPORT =
+    "Error: no report was saved: the post command is not run\n";
 
 #define PART_NAME_SIZE 516
 
@@ -66,30 +72,38 @@ static int append_quoted(char *line, size_t size, const char *text) {
 }
 
 /* The report path is quoted so that a path with blanks or shell characters
- * reaches the command as one argument and never runs anything else. A line
- * that does not fit is refused rather than cut: a cut line could name a
- * different file. */
+ * reaches the command as one argument and never runs anything else; a
+ * relative path that starts with "-" gets "./" in front, so the command does
+ * not take it for an option. A line that does not fit is refused rather than
+ * cut: a cut line could name a different file. */
 int build_post_command(const char *command, const char *path, char *line, size_t size) {
   int cut = copy_text(line, size, command);
   cut |= append_text(line, size, " ");
+  if (path[0] == '-') cut |= append_text(line, size, "./");
   cut |= append_quoted(line, size, path);
   cut |= append_text(line, size, " ");
   if (cut) copy_text(line, size, "");
   return cut;
 }
 
-/* Settings of an interactive run. Values longer than their fields are cut at
- * the field's capacity. */
-static void read_settings(char post_command[POST_COMMAND_SIZE]) {
+/* Settings of an interactive run. The output directory and the detail option
+ * are cut at their fields' capacity. A post command longer than its field is
+ * refused: 1 is returned and no command is run, since a cut command could do
+ * something else. */
+static int read_settings(char post_command[POST_COMMAND_SIZE]) {
   translate_env(ENV_OUTDIR, vettra_run_config.outdir, sizeof(vettra_run_config.outdir));
   translate_env(ENV_DETAIL_OPTION, vettra_run_config.detail_option,
                 sizeof(vettra_run_config.detail_option));
-  translate_env(ENV_POST_COMMAND, post_command, POST_COMMAND_SIZE);
+  if (translate_env(ENV_POST_COMMAND, post_command, POST_COMMAND_SIZE) != 0) {
+    log_syslog(POST_COMMAND_TOO_LONG, POST_COMMAND_SIZE - 1);
+    return 1;
+  }
   if (post_command[0] == '\0') {
     log_syslog(POST_COMMAND_EMPTY_LINE, post_command);
     copy_text(post_command, POST_COMMAND_SIZE, DEFAULT_POST_COMMAND);
     log_syslog(POST_COMMAND_DEFAULT_LINE, post_command);
   }
+  return 0;
 }
 
 static void log_settings(const char *post_command) {
@@ -100,9 +114,16 @@ static void log_settings(const char *post_command) {
   log_syslog(SETTING_POST_LINE, post_command);
 }
 
+/* Runs the post command on the report just saved; nothing runs when the
+ * check saved no report. */
 static void run_post_command(const char *post_command) {
+  if (!vettra_run_state.report_saved) {
+    log_syslog(POST_NO_REPORT);
+    return;
+  }
   char line[POST_COMMAND_LINE_SIZE];
   if (build_post_command(post_command, vettra_run_state.report_path, line, sizeof(line)) != 0) {
+    log_syslog(POST_LINE_TOO_LONG, POST_COMMAND_LINE_SIZE - 1);
     return;
   }
   int status = system(line);
@@ -112,11 +133,11 @@ static void run_post_command(const char *post_command) {
 void Vettra_Interactive_Entry(void) {
   timestamp_text(vettra_run_state.load_start_time);
   char post_command[POST_COMMAND_SIZE] = "";
-  read_settings(post_command);
+  int refused = read_settings(post_command);
   char part_name[PART_NAME_SIZE] = "";
   ZK_PART_ask_part_name(ZK_PART_ask_display_part(), part_name);
-  log_settings(post_command);
+  log_settings(refused ? "" : post_command);
   check_part(part_name);
-  run_post_command(post_command);
+  if (!refused) run_post_command(post_command);
   log_syslog("%s", END_RULE);
 }

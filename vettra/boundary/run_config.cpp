@@ -49,6 +49,8 @@ VETTRA_EXPORT struct run_config vettra_run_config = {
     -1,       /* cgm2_layer */
     -99999.0, /* cgm_offset_x */
     -99999.0, /* cgm_offset_y */
+    /* Run outcome */
+    0, /* result_lines_lost */
 };
 }
 

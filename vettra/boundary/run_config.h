@@ -1,7 +1,8 @@
 /* The run configuration and the run state: the plug-in's two process-wide
  * records. The run configuration is exported (symbol `vettra_run_config`) so
  * that a batch caller can fill it before it calls StartOfProgram; every text
- * must be NUL-terminated within its capacity. */
+ * must be NUL-terminated within its capacity. The run outcome at its end is
+ * the plug-in's to fill, for the caller to read once StartOfProgram returns. */
 #ifndef VETTRA_RUN_CONFIG_H
 #define VETTRA_RUN_CONFIG_H
 
@@ -51,6 +52,8 @@ struct run_config {
   int32_t cgm2_layer;                   /* layer of the second file */
   double cgm_offset_x;                  /* X shift of the second file's objects */
   double cgm_offset_y;                  /* Y shift of the second file's objects */
+  /* Run outcome, set by the plug-in for the caller to read after the run */
+  int32_t result_lines_lost; /* result file lines that could not be written */
 };
 
 #define RS_TEXT_SIZE 256
@@ -58,16 +61,17 @@ struct run_config {
 
 /* Values captured for the part being checked; never cleared between parts. */
 struct run_state {
-  char load_start_time[RS_TEXT_SIZE];   /* timestamp before the part was loaded */
-  char load_end_time[RS_TEXT_SIZE];     /* timestamp when the check run starts */
-  char load_start_memory[RS_TEXT_SIZE]; /* KiB available before loading (list mode) */
-  char load_end_memory[RS_TEXT_SIZE];   /* KiB available when the check starts */
-  char update_start_time[RS_TEXT_SIZE]; /* timestamp before the update stage */
-  char update_end_time[RS_TEXT_SIZE];   /* timestamp after the update stage */
-  int32_t features_update_code;         /* host code of the feature update */
-  int32_t structure_sync_code;          /* host code of the structure sync */
-  int32_t views_update_code;            /* result of the drawing-views update */
+  char load_start_time[RS_TEXT_SIZE];    /* timestamp before the part was loaded */
+  char load_end_time[RS_TEXT_SIZE];      /* timestamp when the check run starts */
+  char load_start_memory[RS_TEXT_SIZE];  /* KiB available before loading (list mode) */
+  char load_end_memory[RS_TEXT_SIZE];    /* KiB available when the check starts */
+  char update_start_time[RS_TEXT_SIZE];  /* timestamp before the update stage */
+  char update_end_time[RS_TEXT_SIZE];    /* timestamp after the update stage */
+  int32_t features_update_code;          /* host code of the feature update */
+  int32_t structure_sync_code;           /* host code of the structure sync */
+  int32_t views_update_code;             /* result of the drawing-views update */
   char report_path[RS_REPORT_PATH_SIZE]; /* report of the last check run */
+  int32_t report_saved;                  /* 1 when that report was saved whole */
 };
 
 extern "C" {

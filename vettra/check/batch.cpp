@@ -213,6 +213,7 @@ static int check_parts(void) {
 /* The import of CGM files into a template part, chosen by its action
  * keyword, joins here with the drawing output. */
 int StartOfProgram(void) {
+  vettra_run_config.result_lines_lost = 0;
   log_start_line();
   set_syslog_prefix();
   ZK_timer_t timer = 0;

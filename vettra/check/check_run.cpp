@@ -3,9 +3,12 @@
  * part is open as the work part; opening and closing it is the caller's. */
 #include "vettra/check/check_run.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "orvel/zk.h"
 #include "vettra/boundary/diagnostics.h"
@@ -40,7 +43,23 @@ static const int TRACE_XML_FILE = 537;
 static const int TRACE_DO_UPDATE = 541;
 static const int TRACE_DONE_UPDATE = 543;
 
+/* Result codes of a report that is missing or incomplete. They take the
+ * part's result over any host failure: the record names the report, and a
+ * reader must learn first that it is not there. */
+static const int REPORT_NOT_CREATED = -1020;
+static const int REPORT_INCOMPLETE = -1021;
+static const int REPORT_NOT_RENAMED = -1022;
+static const int REPORT_NO_PATH = -1023;
+static const char *const NOT_CREATED_TEXT = "report missing: cannot be created (%s)";
+static const char *const INCOMPLETE_TEXT = "report incomplete (%lu lines lost), not saved";
+static const char *const NOT_RENAMED_TEXT = "report missing: cannot be renamed to its name (%s)";
+static const char *const NO_PATH_TEXT = "report missing: no path for %s in the output directory";
+
 #define NAME_SIZE 516
+/* A report is written under its name with this suffix and renamed to its
+ * name once whole, so its name only ever holds a whole report. */
+#define TEMP_SUFFIX ".tmp"
+#define TEMP_NAME_SIZE (NAME_SIZE + sizeof(TEMP_SUFFIX) - 1)
 
 /* The names one check run derives from the work part. */
 struct report_names {
@@ -49,37 +68,70 @@ struct report_names {
   char rev_id[ZK_VQMGR_REV_BUFSIZE];
   char part_file_type[ZK_VQMGR_FILE_TYPE_BUFSIZE];
   char part_file_name[ZK_VQMGR_FILE_NAME_BUFSIZE];
-  char stem[NAME_SIZE];       /* native file name without directory and extension */
-  char fname2[NAME_SIZE];     /* report file name */
-  char cgm_prefix[NAME_SIZE]; /* stem of the CGM file names */
-  char xml_file[NAME_SIZE];   /* report file path */
+  char stem[NAME_SIZE];           /* native file name without directory and extension */
+  char fname2[NAME_SIZE];         /* report file name */
+  char cgm_prefix[NAME_SIZE];     /* stem of the CGM file names */
+  char xml_file[NAME_SIZE];       /* report file path */
+  char temp_file[TEMP_NAME_SIZE]; /* where the report is written until it is whole */
+};
+
+/* What became of the report file: 0 when it was saved whole under its name,
+ * else one of the report codes above with its message. */
+struct report_outcome {
+  int code;
+  char message[ERROR_TEXT_SIZE];
 };
 
 int section_selected(const char *action, const char *keyword) {
   return action[0] == '\0' || strstr(action, keyword) != NULL;
 }
 
-void logged_step(const char *label, int (*writer)(const char *path), const char *path) {
-  log_info("%s", label);
+unsigned long logged_step(const char *name, int (*writer)(const char *path), const char *path) {
+  log_info("Info: %s", name);
+  unsigned long before = lost_line_count();
   writer(path);
-  log_info("%s --> passed", label);
+  unsigned long lost = lost_line_count() - before;
+  if (lost == 0) {
+    log_info("Info: %s --> passed", name);
+  } else {
+    log_info("Error: %s --> %lu lines lost", name, lost);
+  }
+  return lost;
+}
+
+/* A result line that cannot be written is logged and counted in the run
+ * configuration, where the batch caller finds it after the run. */
+static void count_lost_result_line(const char *path) {
+  log_info("Error: a line of the result file %s is lost", path);
+  vettra_run_config.result_lines_lost++;
 }
 
 int init_result_file(void) {
   const char *path = vettra_run_config.result_file;
   if (path[0] == '\0') return -1;
-  FILE *file = fopen(path, "w");
-  if (file == NULL) return -1;
-  fclose(file);
-  return write_line(path, RESULT_HEADER);
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0 || close(fd) != 0) {
+    log_info("Error: cannot create the result file %s (%s)", path, strerror(errno));
+    count_lost_result_line(path);
+    return -1;
+  }
+  if (write_line(path, RESULT_HEADER) != 0) {
+    count_lost_result_line(path);
+    return -1;
+  }
+  return 0;
 }
 
 int append_result(const char *path, const char *format, ...) {
   if (path == NULL || path[0] == '\0') return 0;
   va_list args;
   va_start(args, format);
-  vwrite_fmt(path, format, args);
+  int written = vwrite_fmt(path, format, args);
   va_end(args);
+  if (written != 0) {
+    count_lost_result_line(path);
+    return -1;
+  }
   return 0;
 }
 
@@ -124,17 +176,20 @@ static void name_managed_part(struct report_names *n) {
 
 static void name_native_part(struct report_names *n) {
   zc4574(n->part_name, 2, n->stem);
-  FORMAT(n->fname2, "%s.xml", n->stem);
+  int cut = FORMAT(n->fname2, "%s.xml", n->stem);
   COPY(n->cgm_prefix, n->stem);
   sanitize_file_name(n->fname2, sizeof(n->fname2));
   sanitize_file_name(n->cgm_prefix, sizeof(n->cgm_prefix));
   zc4575(vettra_run_config.outdir, 0, n->fname2, n->xml_file);
+  if (cut) n->xml_file[0] = '\0'; /* a name cut before its extension gets no path */
   log_info("Info: Part = %s", n->part_name);
   log_info("Info: xml_file = %s", n->xml_file);
 }
 
 /* Names longer than their buffers are cut there; the host refuses a joined
- * path it cannot hold, which leaves the report path empty. */
+ * path it cannot hold, which leaves the report path empty, and so does a
+ * report name that loses its extension to the cut: such a part gets no
+ * report. */
 static void name_report_file(struct report_names *n) {
   ZK_PART_ask_part_name(ZK_ASSEM_ask_work_part(), n->part_name);
   if (verbose()) log_info("[%d] partname = #%s#", TRACE_PART_NAME, n->part_name);
@@ -143,6 +198,7 @@ static void name_report_file(struct report_names *n) {
   } else {
     name_native_part(n);
   }
+  if (n->xml_file[0] != '\0') FORMAT(n->temp_file, "%s%s", n->xml_file, TEMP_SUFFIX);
   COPY(vettra_run_state.report_path, n->xml_file);
   if (verbose()) log_info("[%d] xmlfile = #%s#", TRACE_XML_FILE, vettra_run_state.report_path);
 }
@@ -162,25 +218,72 @@ static int write_selected_entities(const char *path) {
   return write_entities(path, vettra_run_config.detail_option);
 }
 
-/* The report: frame start, the sections in report order, frame end. */
-static void write_report(const char *xml_file) {
-  logged_step("Info: init_xml_file", init_xml_file, xml_file);
-  logged_step("Info: write_xml_header", write_xml_header, xml_file);
-  logged_step("Info: Part Header Section", write_part_header, xml_file);
+static void fail_report(struct report_outcome *out, int code, const char *format,
+                        const char *value) {
+  out->code = code;
+  format_text(out->message, sizeof(out->message), format, value);
+}
+
+/* Creates the report under its temporary name; a report that cannot be
+ * created is logged with the reason and gets no sections. */
+static int start_report(const struct report_names *n, struct report_outcome *out) {
+  log_info("Info: init_xml_file");
+  if (n->xml_file[0] == '\0') {
+    log_info("Error: init_xml_file --> no path for %s in the output directory", n->fname2);
+    fail_report(out, REPORT_NO_PATH, NO_PATH_TEXT, n->fname2);
+    return -1;
+  }
+  if (init_xml_file(n->temp_file) != 0) {
+    const char *reason = strerror(errno);
+    log_info("Error: init_xml_file --> cannot create %s (%s)", n->temp_file, reason);
+    fail_report(out, REPORT_NOT_CREATED, NOT_CREATED_TEXT, reason);
+    return -1;
+  }
+  log_info("Info: init_xml_file --> passed");
+  return 0;
+}
+
+/* Gives a whole report its name; a report that lost lines is removed, so
+ * the name keeps the previous whole report, if any. */
+static void finish_report(const struct report_names *n, unsigned long lost,
+                          struct report_outcome *out) {
+  if (lost != 0) {
+    unlink(n->temp_file);
+    log_info("Error: report %s incomplete (%lu lines lost), not saved", n->xml_file, lost);
+    out->code = REPORT_INCOMPLETE;
+    format_text(out->message, sizeof(out->message), INCOMPLETE_TEXT, lost);
+    return;
+  }
+  if (rename(n->temp_file, n->xml_file) != 0) {
+    const char *reason = strerror(errno);
+    log_info("Error: cannot rename %s to %s (%s)", n->temp_file, n->xml_file, reason);
+    unlink(n->temp_file);
+    fail_report(out, REPORT_NOT_RENAMED, NOT_RENAMED_TEXT, reason);
+  }
+}
+
+/* The report: frame start, the sections in report order, frame end, each
+ * step counting the lines it lost. */
+static void write_report(const struct report_names *n, struct report_outcome *out) {
+  if (start_report(n, out) != 0) return;
+  const char *path = n->temp_file;
+  unsigned long lost = logged_step("write_xml_header", write_xml_header, path);
+  lost += logged_step("Part Header Section", write_part_header, path);
   const char *action = vettra_run_config.action;
   if (section_selected(action, ACTION_MODEL)) {
-    logged_step("Info: Check_Model Section", write_model_data, xml_file);
+    lost += logged_step("Check_Model Section", write_model_data, path);
   }
   if (section_selected(action, ACTION_ASSEMBLY)) {
-    logged_step("Info: Check_Assembly Section", write_assembly_data, xml_file);
+    lost += logged_step("Check_Assembly Section", write_assembly_data, path);
   }
   if (section_selected(action, ACTION_DRAWING)) {
-    logged_step("Info: Check_Drawing Section", write_drawings, xml_file);
+    lost += logged_step("Check_Drawing Section", write_drawings, path);
   }
   if (vettra_run_config.detail_option[0] != '\0') {
-    logged_step("Info: Check_Entities Section", write_selected_entities, xml_file);
+    lost += logged_step("Check_Entities Section", write_selected_entities, path);
   }
-  logged_step("Info: write_xml_end Section", write_xml_end, xml_file);
+  lost += logged_step("write_xml_end Section", write_xml_end, path);
+  finish_report(n, lost, out);
 }
 
 static void finish_check(void) {
@@ -195,10 +298,16 @@ int check_part(const char *part_spec) {
   reset_errors();
   name_report_file(&names);
   update_stage();
-  write_report(names.xml_file);
+  struct report_outcome report = {};
+  write_report(&names, &report);
+  vettra_run_state.report_saved = report.code == 0;
   int result_code = 0;
   char result_message[ERROR_TEXT_SIZE];
   fetch_result(&result_code, result_message);
+  if (report.code != 0) {
+    result_code = report.code;
+    COPY(result_message, report.message);
+  }
   if (vettra_run_config.cgm_dir[0] != '\0') {
     export_drawings_cgm(vettra_run_config.cgm_dir, names.cgm_prefix,
                         vettra_run_config.drawing_filter, vettra_run_config.cgm_mode);

@@ -2,7 +2,10 @@
  * and host data and the assembly load options, and the end. */
 #include "vettra/report/frame.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include "orvel/zk.h"
 #include "vettra/boundary/diagnostics.h"
@@ -18,11 +21,13 @@ static const char *const ROOT_END = "</Trellum_VettraData>";
 static const char *const CUSTOM_LICENSE = "unknown";
 
 int init_xml_file(const char *path) {
-  if (path == NULL || path[0] == '\0') return -1;
-  FILE *file = fopen(path, "w");
-  if (file == NULL) return -1;
-  fclose(file);
-  return 0;
+  if (path == NULL || path[0] == '\0') {
+    errno = ENOENT;
+    return -1;
+  }
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  return close(fd) == 0 ? 0 : -1;
 }
 
 static void write_program_data(const char *path) {

@@ -103,9 +103,11 @@ static bool normalised_mass_wanted(void) {
 }
 
 /* Computes the mass properties with every body at density 1 and writes the
- * N1 blocks. Densities are saved first and given back in list order; a body
- * whose density cannot be read is left as it is, so it is never given a
- * value it did not have. */
+ * N1 blocks. Densities are saved first and given back in reverse list order:
+ * occurrences of one component body share its density, so a later one saves
+ * the 1 set through an earlier one, and the first save, which holds the real
+ * value, must be put back last. A body whose density cannot be read is left
+ * as it is, so it is never given a value it did not have. */
 static void write_normalised_mass(const char *path, const mass_list *list) {
   double result[ZK_MODL_MASS_PROPS_N] = {0};
   size_t n = list->bodies.size();
@@ -119,7 +121,7 @@ static void write_normalised_mass(const char *path, const mass_list *list) {
   record_error(compute_mass(list, PART_ACCURACY, result), LINE_PART_MASS_NORMALISED, SOURCE_UTILS);
   write_xyz(path, "CentreOfGravityN1", &result[MASS_CENTRE_X]);
   write_xyz(path, "MomentOfInertiaN1", &result[MASS_INERTIA_X]);
-  for (size_t i = 0; i < n; i++) {
+  for (size_t i = n; i-- > 0;) {
     if (changed[i]) ZK_MODL_set_body_density(list->bodies[i], DENSITY_UNITS, saved[i]);
   }
 }

@@ -3,9 +3,14 @@
  * element values. */
 #include "vettra/report/writer.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
+
+#include <vector>
 
 #include "vettra/text/bounded.h"
 #include "vettra/text/names.h"
@@ -21,29 +26,76 @@ static const struct escape_step ESCAPE_STEPS[] = {
     {"&", "##38;"}, {"##38;", "&#38;"}, {"<", "&lt;"}, {">", "&gt;"}, {DEGREE_SIGN, "&#176;"}};
 static const int ESCAPE_STEP_COUNT = sizeof(ESCAPE_STEPS) / sizeof(ESCAPE_STEPS[0]);
 
-int write_line(const char *path, const char *text) {
-  if (path == NULL || path[0] == '\0') return -1;
-  FILE *file = fopen(path, "a");
-  if (file == NULL) return -1;
-  fputs(text != NULL ? text : "", file);
-  fputc('\n', file);
-  fclose(file);
+/* Lines whose file could not be opened or that could not be written whole,
+ * since the library was loaded. */
+static unsigned long lost_lines = 0;
+
+/* Appends `length` bytes of one line, its line feed included, in a single
+ * write, so that a process killed while writing never leaves half a line. */
+static int append_whole_line(const char *path, const char *line, size_t length) {
+  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    lost_lines++;
+    return -1;
+  }
+  ssize_t written;
+  do {
+    written = write(fd, line, length);
+  } while (written < 0 && errno == EINTR);
+  int closed = close(fd);
+  if (written != (ssize_t)length || closed != 0) {
+    lost_lines++;
+    return -1;
+  }
   return 0;
 }
 
+int write_line(const char *path, const char *text) {
+  if (path == NULL || path[0] == '\0') return -1;
+  if (text == NULL) text = "";
+  size_t length = strlen(text);
+  char short_line[LINE_SIZE + 1];
+  if (length < LINE_SIZE) {
+    memcpy(short_line, text, length);
+    short_line[length] = '\n';
+    return append_whole_line(path, short_line, length + 1);
+  }
+  std::vector<char> long_line(text, text + length);
+  long_line.push_back('\n');
+  return append_whole_line(path, long_line.data(), long_line.size());
+}
+
+/* A line that fits LINE_SIZE is formatted on the stack; a longer one is
+ * formatted again into a buffer of its own length, so it is never cut. */
 int vwrite_fmt(const char *path, const char *format, va_list args) {
+  va_list measure, again;
+  va_copy(measure, args);
+  va_copy(again, args);
   char line[LINE_SIZE] = "";
-  vformat_text(line, sizeof(line), format, args);
-  write_line(path, line);
-  return 0;
+  int result;
+  if (vformat_text(line, sizeof(line), format, args) == 0) {
+    result = write_line(path, line);
+  } else {
+    int needed = vsnprintf(NULL, 0, format, measure);
+    std::vector<char> whole(needed > 0 ? (size_t)needed + 1 : 1, '\0');
+    if (needed > 0) vsnprintf(whole.data(), whole.size(), format, again);
+    result = write_line(path, whole.data());
+  }
+  va_end(measure);
+  va_end(again);
+  return result;
 }
 
 int write_fmt(const char *path, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  vwrite_fmt(path, format, args);
+  int result = vwrite_fmt(path, format, args);
   va_end(args);
-  return 0;
+  return result;
+}
+
+unsigned long lost_line_count(void) {
+  return lost_lines;
 }
 
 int write_element(const char *path, const char *indent, const char *name, const char *format, ...) {
@@ -53,8 +105,7 @@ int write_element(const char *path, const char *indent, const char *name, const 
   vformat_text(value, sizeof(value), format, args);
   va_end(args);
   xml_escape(value, sizeof(value));
-  write_fmt(path, "%s<%s>%s</%s>", indent, name, value, name);
-  return 0;
+  return write_fmt(path, "%s<%s>%s</%s>", indent, name, value, name);
 }
 
 /* Length of one byte once escaped. "##38;" needs no weight of its own: it

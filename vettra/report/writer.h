@@ -1,27 +1,35 @@
 /* Report writer primitives: each call appends one line to the file at `path`
- * (opened, written and closed per line). */
+ * (opened, written and closed per line). A line is written whole, in one
+ * write; a line whose file cannot be opened or that is not written whole is
+ * lost alone and counted. The result file is written with the same writer. */
 #ifndef VETTRA_WRITER_H
 #define VETTRA_WRITER_H
 
 #include <stdarg.h>
 
-#define LINE_SIZE 1024  /* a formatted line or element value */
+#define LINE_SIZE 1024  /* an element value; a line that fits needs no buffer of its own */
 #define ESCAPE_SIZE 516 /* the escape work text */
 
-/* Appends text and "\n"; 0, or -1 when the file cannot be opened. */
+/* Appends text and "\n"; 0, or -1 when the line is lost (the file cannot be
+ * opened, or the line was not written whole). */
 int write_line(const char *path, const char *text);
-/* Formats a line (cut at LINE_SIZE - 1 characters) and appends it; always 0. */
+/* Formats a line, whatever its length, and appends it; as write_line. */
 int write_fmt(const char *path, const char *format, ...) __attribute__((format(printf, 2, 3)));
 /* The same with the caller's argument list. */
 int vwrite_fmt(const char *path, const char *format, va_list args)
     __attribute__((format(printf, 2, 0)));
-/* indent + "<name>" + escaped value + "</name>"; always 0. */
+/* indent + "<name>" + escaped value + "</name>"; as write_line. The value
+ * is formatted into LINE_SIZE bytes and cut there. */
 int write_element(const char *path, const char *indent, const char *name, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
+/* Lines lost by write_line since the library was loaded; a caller takes
+ * the difference across the lines it wrote. */
+unsigned long lost_line_count(void);
 /* Escapes text in place; `size` is the capacity of text's buffer. */
 int xml_escape(char *text, unsigned long size);
 
-/* Frame. */
+/* Frame. init_xml_file creates or empties the report file: 0, or -1 (errno
+ * set) when it cannot. */
 int init_xml_file(const char *path);
 int write_xml_header(const char *path);
 int write_load_options(const char *path);
