@@ -88,6 +88,18 @@ class Part : public Object {
   // Makes `object` depend on `view` of this part (none: a model object).
   void set_view(Object *object, Object *view);
 
+  // An id that no object of the part has yet, for an object created at run
+  // time so that a save writes it.
+  std::string unused_id(const std::string &stem);
+
+  // Takes the objects off every list and out of the part file's objects and
+  // marks them deleted; references to them from the objects that stay are
+  // dropped. The objects stay owned (their memory lives as long as the part).
+  void remove(const std::vector<Object *> &objects);
+
+  // The work layer, where created objects go (ZK_LAYER_set_status).
+  int work_layer = 1;
+
   // The occurrence tree (assemblies only).
   ComponentOcc *root_occurrence() const { return root_; }
   ComponentOcc *occurrence_of(const Instance *instance) const;
@@ -116,6 +128,7 @@ class Part : public Object {
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;
   mutable bool names_indexed_ = false;
+  int next_id_ = 0;
   mutable std::unordered_map<std::string, Object *> drawing_names_, view_names_;
 };
 

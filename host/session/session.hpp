@@ -55,6 +55,13 @@ class Session {
   // Parts.
   OpenResult open_part(const std::string &name);
   int save_work_part();
+  // Saves the work part under `name`, which it is known by from then on.
+  int save_work_part_as(const std::string &name);
+  // Adds an object created at run time to `part`: an unused id, a handle
+  // and a tag, so that it is found like a loaded one and saved with the part.
+  model::Object *add_object(model::Part &part, std::unique_ptr<model::Object> object);
+  // Deletes objects of `part`: their tags are no longer found.
+  void delete_objects(model::Part &part, const std::vector<model::Object *> &objects);
   void close_all();
   model::Part *work_part() const { return work_; }
   model::Part *display_part() const { return display_; }
