@@ -36,4 +36,12 @@ int export_each_drawing(const char *cgm_dir, const char *cgm_prefix, int with_vi
 /* 1 when the drawing has at least one view, else 0. */
 int drawing_has_view(const char *drawing_name);
 
+/* Builds a new part from the template part and the two CGM files of the
+ * run configuration and saves it under the target name. 0 when both imports
+ * succeeded (later failures are recorded), -1002 when the template part did
+ * not open or an import failed. */
+int import_cgm_into_template(void);
+/* Deletes every drawing of the work part; the number of failed deletions. */
+int delete_all_drawings(void);
+
 #endif
