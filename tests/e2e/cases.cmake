@@ -15,6 +15,7 @@ set(E2E_CASES
   bad_part_files
   command_line_errors
   cgm_export
+  cgm_import
   unwritable_output
   post_command_refusals
   batch_pdm_verbose
