@@ -29,6 +29,7 @@ test-asan: deps
 
 bench: build
 	@bench/run $(BUILD)
+	@bench/compare $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i

@@ -163,6 +163,13 @@ void FieldValues::set(const std::string &name, const std::string &value) {
   values_[field->option] = value;
 }
 
+std::string FieldValues::get(const std::string &name) const {
+  const Field *field = find_field(*fields_, name);
+  if (!field) return "";
+  auto found = values_.find(field->option);
+  return found == values_.end() ? "" : found->second;
+}
+
 void FieldValues::apply(void *record) const {
   char *base = static_cast<char *>(record);
   for (const auto &[name, value] : values_) {

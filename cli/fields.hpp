@@ -49,6 +49,8 @@ class FieldValues {
   // complaint when it does not fit or the name is unknown.
   void set(const std::string &name, const std::string &value);
   bool empty() const { return values_.empty(); }
+  // The value set for the field named `name`, empty when none was set.
+  std::string get(const std::string &name) const;
   // Writes every value into the record at `record` (bounded copies).
   void apply(void *record) const;
 

@@ -8,9 +8,11 @@
 
 #include "fields.hpp"
 #include "job_file.hpp"
+#include "merge.hpp"
 #include "pdm_commands.hpp"
 #include "plugin.hpp"
 #include "run.hpp"
+#include "shard_run.hpp"
 
 using namespace orvel::cli;
 
@@ -139,7 +141,16 @@ int main(int argc, char **argv) {
       ->type_name("DIR")
       ->group("Host");
 
+  std::string shard;
+  batch
+      ->add_option("--shard", shard,
+                   "check only the K-th of N pieces of the part list; the result file and "
+                   "system log get names ending .shard-K-of-N (see orvel merge)")
+      ->type_name("K/N");
+
   add_pdm_command(app);
+  MergeOptions merge_options;
+  CLI::App *merge = add_merge_command(app, merge_options);
 
   try {
     app.parse(argc, argv);
@@ -170,8 +181,11 @@ int main(int argc, char **argv) {
         }
       }
       collect(batch_fields, config);
+      ShardListFile piece =
+          shard.empty() ? ShardListFile() : narrow_to_shard(parse_shard(shard), host, config);
       return run_batch(host, config);
     }
+    if (merge->parsed()) return run_merge(merge_options);
   } catch (const std::invalid_argument &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitUsage;

@@ -17,6 +17,7 @@ enum ExitStatus {
   kExitNoPlugin = 3,      // plug-in missing, not loadable, or lacking an entry point
   kExitHostFailed = 4,    // the host could not start, open the store or the part
   kExitOutputLost = 5,    // batch: lines of the result file could not be written
+  kExitShardFault = 6,    // merge: a shard's result or log is missing, cut short or foreign
 };
 
 // Settings of the host session, common to interactive and batch runs.

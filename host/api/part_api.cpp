@@ -28,7 +28,10 @@ int open_part(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
     return result.code;
   }
   *part = result.part->tag;
-  if (status) *status = ZK_PART_load_status_t{result.failed_parts > 0 ? 1 : 0, result.failed_parts};
+  if (status) {
+    const bool partial = result.failed_parts > 0 || !result.warnings.empty();
+    *status = ZK_PART_load_status_t{partial ? 1 : 0, result.failed_parts};
+  }
   return kOk;
 }
 

@@ -1,10 +1,11 @@
 // Geometry and mass properties of the host's bodies: the shapes a body can
-// have (block, cylinder, sphere, closed triangle mesh), their validation, rigid
+// have (block, cylinder, sphere, closed triangle mesh, kernel B-rep), their validation, rigid
 // placements, and the combined mass properties of a list of placed bodies.
 // Pure computation: no session, no model, no state.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -56,7 +57,31 @@ struct Mesh {
   std::vector<std::array<int, 3>> triangles;
 };
 
-using Shape = std::variant<Block, Cylinder, Sphere, Mesh>;
+// Volume integrals of a shape in its own coordinates at unit density.
+struct KernelMass {
+  double area;          // surface area
+  double volume;        // enclosed volume, not negative
+  Vec3 centroid;        // centre of the volume
+  double spread[3][3];  // integral of (p - centroid)(p - centroid)^T over the volume
+};
+
+// A boundary-represented shape held by the modelling kernel (read from an
+// exchange file). The kernel computes its mass properties; they are worked
+// out on the first request only, so loading a large model stays cheap.
+class KernelSolid {
+ public:
+  virtual ~KernelSolid() = default;
+  virtual const KernelMass &mass() const = 0;
+  // The problem that keeps the shape from being a body (see validate).
+  virtual std::optional<std::string> problem(bool solid) const = 0;
+};
+
+// A body shape backed by the kernel; copies share the kernel's shape.
+struct KernelShape {
+  std::shared_ptr<const KernelSolid> solid;
+};
+
+using Shape = std::variant<Block, Cylinder, Sphere, Mesh, KernelShape>;
 
 // The problem that keeps `shape` from being a body, nothing when it can be one.
 // Rejected always: non-finite numbers, non-positive dimensions, a zero

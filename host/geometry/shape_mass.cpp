@@ -129,6 +129,18 @@ LocalMass mesh_mass(const Mesh &mesh) {
   return m;
 }
 
+LocalMass kernel_mass(const KernelShape &k) {
+  LocalMass m{};
+  if (!k.solid) return m;
+  const KernelMass &km = k.solid->mass();
+  m.area = km.area;
+  m.volume = km.volume;
+  m.centroid = km.centroid;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m.spread[i][j] = km.spread[i][j];
+  return m;
+}
+
 }  // namespace
 
 double signed_mesh_volume(const Mesh &mesh) {
@@ -139,6 +151,7 @@ LocalMass local_mass(const Shape &shape) {
   if (const auto *b = std::get_if<Block>(&shape)) return block_mass(*b);
   if (const auto *c = std::get_if<Cylinder>(&shape)) return cylinder_mass(*c);
   if (const auto *s = std::get_if<Sphere>(&shape)) return sphere_mass(*s);
+  if (const auto *k = std::get_if<KernelShape>(&shape)) return kernel_mass(*k);
   return mesh_mass(std::get<Mesh>(shape));
 }
 

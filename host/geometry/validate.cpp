@@ -121,6 +121,9 @@ std::optional<std::string> validate(const Shape &shape, bool solid) {
   if (const auto *b = std::get_if<Block>(&shape)) return check_block(*b);
   if (const auto *c = std::get_if<Cylinder>(&shape)) return check_cylinder(*c);
   if (const auto *s = std::get_if<Sphere>(&shape)) return check_sphere(*s);
+  if (const auto *k = std::get_if<KernelShape>(&shape)) {
+    return k->solid ? k->solid->problem(solid) : Problem("kernel shape is empty");
+  }
   return check_mesh(std::get<Mesh>(shape), solid);
 }
 

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "api/codes.hpp"
+#include "exchange/exchange.hpp"
 #include "partfile/part_file.hpp"
 
 namespace orvel::partfile {
@@ -75,6 +76,7 @@ class TreeLoader {
     std::string key = file_key(file);
     if (auto it = staged_.find(key); it != staged_.end()) return it->second;
     if (Part *open = find_open_(key)) return open;
+    if (!exchange::format_of(file).empty()) return load_exchange(full_name, file, key);
     std::unique_ptr<Part> part = read_part(file);
     part->full_name = full_name;
     part->file_path = file;
@@ -90,6 +92,16 @@ class TreeLoader {
     staged_.emplace(key, raw);
     tree_.parts.push_back(std::move(part));
     return raw;
+  }
+
+  // An exchange file brings its own products as parts, components first.
+  Part *load_exchange(const std::string &full_name, const std::string &file,
+                      const std::string &key) {
+    exchange::ExchangeTree read = exchange::read_exchange(full_name, file, key);
+    if (!read.warning.empty()) tree_.warnings.push_back(file + ": " + read.warning);
+    staged_.emplace(key, read.top);
+    for (auto &part : read.parts) tree_.parts.push_back(std::move(part));
+    return read.top;
   }
 
   void load_component(Part &assembly, Instance &instance, const std::string &path) {

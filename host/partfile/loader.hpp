@@ -28,6 +28,9 @@ struct LoadedTree {
   std::vector<std::unique_ptr<model::Part>> parts;  // newly read parts, components first
   model::Part *top = nullptr;
   int failed_parts = 0;  // component part files that could not be loaded, each once
+  // Exchange files that loaded with entities skipped: one text for each,
+  // naming the file and what was skipped.
+  std::vector<std::string> warnings;
 };
 
 // The identity of a part file: its absolute, normalised path.

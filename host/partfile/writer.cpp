@@ -83,6 +83,10 @@ json shape(const geom::Shape &s) {
           e["type"] = "sphere";
           e["centre"] = vec3(v.centre);
           e["radius"] = v.radius;
+        } else if constexpr (std::is_same_v<T, geom::KernelShape>) {
+          // A B-rep read from an exchange file has no part file form.
+          throw LoadError(kPartSaveFailed, "", "/",
+                          "a body read from an exchange file cannot be written to a part file");
         } else {
           e["type"] = "mesh";
           json vertices = json::array();
@@ -377,6 +381,11 @@ void sync_directory(const std::string &file) {
 
 std::string write_part(const Part &part, const std::string &file,
                        const std::function<void(const std::string &temporary)> &before_rename) {
+  if (!part.exchange_format.empty()) {
+    throw LoadError(kPartSaveFailed, file, "/",
+                    "the part was read from a " + part.exchange_format +
+                        " file, which the host does not write");
+  }
   std::string text = format_part(part);
   std::string temporary = file + ".tmp" + std::to_string(::getpid());
   if (!write_synced(temporary, text)) {

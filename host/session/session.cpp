@@ -80,7 +80,7 @@ OpenResult Session::open_part(const std::string &name) {
     const char *table = code_message(e.code());
     set_failure_detail(e.code(), std::string(table ? table : "Error") + ": " + e.file() + ": " +
                                      e.path() + ": " + e.problem());
-    return OpenResult{e.code(), nullptr, 0};
+    return OpenResult{e.code(), nullptr, 0, {}};
   };
   if (name.size() > ZK_MAX_FSPEC_SIZE) {
     return failure(partfile::LoadError(kPartNameTooLong, name.substr(0, 64) + "...", "/",
@@ -107,7 +107,7 @@ OpenResult Session::open_part(const std::string &name) {
   };
   if (model::Part *open = find_open(partfile::file_key(file))) {
     work_ = display_ = open;
-    return OpenResult{kOk, open, 0};
+    return OpenResult{kOk, open, 0, {}};
   }
   partfile::TreeOptions tree_options;
   tree_options.load_options = options_.load_options.load_options;
@@ -142,7 +142,11 @@ OpenResult Session::open_part(const std::string &name) {
   // of the same code get the table text.
   details_.clear();
   work_ = display_ = tree.top;
-  return OpenResult{kOk, tree.top, tree.failed_parts};
+  // A partial load is said in the system log as well as in the load status.
+  for (const std::string &warning : tree.warnings) {
+    print_syslog(("Warning: " + warning + "\n").c_str());
+  }
+  return OpenResult{kOk, tree.top, tree.failed_parts, tree.warnings};
 }
 
 int Session::save_work_part() {

@@ -31,6 +31,8 @@ struct OpenResult {
   int code = 0;
   model::Part *part = nullptr;
   int failed_parts = 0;  // components that could not be loaded
+  // Exchange files loaded with unreadable entities skipped, what was skipped.
+  std::vector<std::string> warnings;
 };
 
 class Session {

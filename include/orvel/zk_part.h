@@ -10,7 +10,9 @@ extern "C" {
 
 /* Outcome of loading a part and its components. */
 typedef struct ZK_PART_load_status_s {
-  int failed;  /* non-zero when some part could not be loaded */
+  int failed;  /* non-zero when some part could not be loaded, or was loaded
+                * only in part (an exchange file with unreadable entities,
+                * which the system log names) */
   int n_parts; /* number of part files that failed to load */
 } ZK_PART_load_status_t;
 

@@ -18,16 +18,8 @@ golden=$here/golden/$case_name
 work=$build/e2e/$case_name
 orvel=$build/bin/orvel
 
-# The one place that decides what varies between runs: timestamps, the ctime
-# text, real times and the memory figures of the operating system.
-mask() {
-  sed -E \
-    -e 's/[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\.[0-9]{2}/YYYY-MM-DD hh:mm.ss/g' \
-    -e 's/(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}/<ctime>/g' \
-    -e 's/(Real Time = )[0-9.]+/\1<seconds>/g' \
-    -e 's/(Memory Load    = |dwAvailPhys = |dwAvailPageFile = |dwAvailVirtual = )-?[0-9]+/\1<memory>/g' \
-    -e 's/(<(Start|End)LoadPartMemoryAllocation>)-?[0-9]+/\1<memory>/g'
-}
+# What varies between runs is masked in one place, mask.sh.
+source "$here/mask.sh"
 
 fail() {
   echo "e2e $case_name: $*" >&2
