@@ -32,6 +32,7 @@ constexpr CodeEntry kTable[] = {
     {kUnknownCode, "Unknown error code"},
     {kNotASketchDimension, "Object is not a sketch dimension"},
     {kViewNotInDrawing, "View is not a member of the drawing"},
+    {kNotOfView, "Object does not depend on the view"},
     {kPartFileMissing, "Part file not found"},
     {kPartFileUnreadable, "Part file cannot be read"},
     {kPartFileSyntax, "Part file is not valid JSON"},

@@ -28,6 +28,7 @@ enum HostCode : int {
   kUnknownCode = 1016,
   kNotASketchDimension = 1017,
   kViewNotInDrawing = 1018,
+  kNotOfView = 1019,
   kPartFileMissing = 1101,
   kPartFileUnreadable = 1102,
   kPartFileSyntax = 1103,

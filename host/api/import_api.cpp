@@ -146,7 +146,7 @@ int ZK_VIEW_convert_to_model(tag_t view, tag_t object) {
   if (view != NULL_TAG && !session().find_as<model::View>(view, ZK_view_type)) return kInvalidTag;
   ORVEL_INJECT(object);
   if (!o->view) return kOk;  // already a model object
-  if (o->view->tag != view) return kViewNotInDrawing;
+  if (o->view->tag != view) return kNotOfView;
   o->part->set_view(o, nullptr);
   return kOk;
 }

@@ -108,7 +108,7 @@ TEST_F(Import, ConvertColourAndMoveTheObjectsOfTheLayer) {
   std::vector<tag_t> objects = on_layer(3);
   ASSERT_EQ(objects.size(), 3u);
   EXPECT_EQ(ZK_VIEW_convert_to_model(sheet, objects[0]), 0);
-  EXPECT_EQ(ZK_VIEW_convert_to_model(sheet, objects[1]), kViewNotInDrawing) << "of another view";
+  EXPECT_EQ(ZK_VIEW_convert_to_model(sheet, objects[1]), kNotOfView) << "of another view";
   EXPECT_EQ(ZK_VIEW_convert_to_model(sheet, objects[2]), 0) << "a model object already";
   EXPECT_EQ(ZK_OBJ_set_color(objects[0], 9), 0);
   EXPECT_EQ(ZK_OBJ_set_color(objects[0], -1), kInvalidArgument);
