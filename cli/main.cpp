@@ -133,6 +133,12 @@ int main(int argc, char **argv) {
   add_field_options(batch, run_config_fields(), batch_fields, "Run configuration");
   HostOptionTexts batch_host;
   add_host_options(batch, host, batch_host);
+  batch
+      ->add_option("--preview-dir", host.preview_dir,
+                   "write an SVG picture of every drawing exported as CGM into DIR")
+      ->check(CLI::ExistingDirectory)
+      ->type_name("DIR")
+      ->group("Host");
 
   std::string shard;
   batch

@@ -26,6 +26,7 @@ using StartOfProgramEntry = int (*)();
 void configure(const HostArgs &host) {
   HostOptions options;
   options.syslog_file = host.syslog;
+  options.preview_dir = host.preview_dir;
   options.release = host.release;
   options.pdm_store = host.pdm_store;
   options.search_dirs = host.search_dirs;

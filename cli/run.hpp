@@ -29,6 +29,7 @@ struct HostArgs {
   std::vector<std::string> search_dirs;
   std::string release = "V8.0.3.5";
   FieldValues load_options{load_option_fields()};
+  std::string preview_dir;  // batch: an SVG of every drawing exported as CGM
 };
 
 // Opens `part` (and `display` as the displayed part when given), then calls

@@ -35,6 +35,7 @@ constexpr CodeEntry kTable[] = {
     {kSyslogWriteFailed, "System log cannot be written"},
     {kNotASketchDimension, "Object is not a sketch dimension"},
     {kViewNotInDrawing, "View is not a member of the drawing"},
+    {kNotOfView, "Object does not depend on the view"},
     {kPartFileMissing, "Part file not found"},
     {kPartFileUnreadable, "Part file cannot be read"},
     {kPartFileSyntax, "Part file is not valid JSON"},
@@ -51,6 +52,8 @@ constexpr CodeEntry kTable[] = {
     {kFeatureUpdateFailed, "Feature cannot be updated"},
     {kFeatureParentMissing, "Feature refers to a missing parent"},
     {kViewUpdateFailed, "View cannot be updated"},
+    {kCgmWriteFailed, "CGM file cannot be written"},
+    {kCgmReadFailed, "CGM file cannot be read"},
 };
 
 }  // namespace

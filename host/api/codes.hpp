@@ -31,6 +31,7 @@ enum HostCode : int {
   kSyslogWriteFailed = 1019,
   kNotASketchDimension = 1020,
   kViewNotInDrawing = 1021,
+  kNotOfView = 1022,
   kPartFileMissing = 1101,
   kPartFileUnreadable = 1102,
   kPartFileSyntax = 1103,
@@ -47,6 +48,8 @@ enum HostCode : int {
   kFeatureUpdateFailed = 1201,
   kFeatureParentMissing = 1202,
   kViewUpdateFailed = 1203,
+  kCgmWriteFailed = 1301,
+  kCgmReadFailed = 1302,
 };
 
 // The table text of `code`, nothing when the table has no such code.

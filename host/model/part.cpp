@@ -1,6 +1,7 @@
 // Part: object ownership, ordered lists and the occurrence tree.
 #include "model/part.hpp"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -52,6 +53,45 @@ void Part::set_view(Object *object, Object *view) {
   if (object->view) static_cast<View *>(object->view)->dependents.remove(object);
   object->view = view;
   if (view) static_cast<View *>(view)->dependents.append(object);
+}
+
+std::string Part::unused_id(const std::string &stem) {
+  std::string id;
+  do {
+    id = stem + std::to_string(++next_id_);
+  } while (by_id_.count(id) != 0);
+  return id;
+}
+
+void Part::remove(const std::vector<Object *> &objects) {
+  std::unordered_set<const Object *> gone(objects.begin(), objects.end());
+  for (Object *o : objects) {
+    if (o->status == ZK_OBJ_DELETED) continue;
+    set_view(o, nullptr);
+    all_.remove(o);
+    types_.at(o->type).remove(o);
+    if (o->layer >= 0 && o->layer <= ZK_LAYER_MAX) layers_[o->layer].remove(o);
+    if (!o->id.empty()) {
+      if (o->layer != kNoLayer) --objects_on_layers_;
+      by_id_.erase(o->id);
+    }
+    o->status = ZK_OBJ_DELETED;
+  }
+  auto drop = [&](std::vector<Object *> &list) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const Object *o) { return gone.count(o) != 0; }),
+               list.end());
+  };
+  drop(file_objects_);
+  for (Object *o : file_objects_) {
+    if (o->type == ZK_reference_set_type) drop(static_cast<ReferenceSet *>(o)->members);
+    if (o->type == ZK_drafting_entity_type || o->type == ZK_dimension_type)
+      drop(static_cast<Annotation *>(o)->associated);
+    if (o->type == ZK_view_type) drop(static_cast<View *>(o)->notes);
+  }
+  names_indexed_ = false;
+  drawing_names_.clear();
+  view_names_.clear();
 }
 
 ComponentOcc *Part::occurrence_of(const Instance *instance) const {

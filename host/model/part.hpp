@@ -65,6 +65,9 @@ class Part : public Object {
   std::string exchange_format;
   std::optional<Snapshot> snapshot;  // the latest drawing-compare snapshot
   std::string loaded_digest;         // digest of the file text it was loaded from or saved to
+  // The exchange format ("STEP", "IGES", "BREP") the part was read from;
+  // empty for a part file. Such a part is not saved.
+  std::string exchange_format;
 
   // The first drawing and the first view of each name, also under the name
   // cut to `cut` characters; built on first use (names do not change).
@@ -96,6 +99,18 @@ class Part : public Object {
 
   // Makes `object` depend on `view` of this part (none: a model object).
   void set_view(Object *object, Object *view);
+
+  // An id that no object of the part has yet, for an object created at run
+  // time so that a save writes it.
+  std::string unused_id(const std::string &stem);
+
+  // Takes the objects off every list and out of the part file's objects and
+  // marks them deleted; references to them from the objects that stay are
+  // dropped. The objects stay owned (their memory lives as long as the part).
+  void remove(const std::vector<Object *> &objects);
+
+  // The work layer, where created objects go (ZK_LAYER_set_status).
+  int work_layer = 1;
 
   // The occurrence tree (assemblies only).
   ComponentOcc *root_occurrence() const { return root_; }
@@ -132,6 +147,7 @@ class Part : public Object {
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;
   mutable bool names_indexed_ = false;
+  int next_id_ = 0;
   mutable std::unordered_map<std::string, Object *> drawing_names_, view_names_;
 };
 

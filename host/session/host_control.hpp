@@ -35,6 +35,7 @@ struct HostOptions {
   std::string pdm_store;                 // SQLite store; empty: PDM mode off
   std::vector<std::string> search_dirs;  // for ZK_ASSEM_load_from_search_dirs
   ZK_ASSEM_options_t load_options = default_load_options();
+  std::string preview_dir;  // an SVG of every CGM file written goes here; empty: none
 };
 
 // Sets up the process-wide session (closing any parts of an earlier one).

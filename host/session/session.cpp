@@ -179,6 +179,46 @@ int Session::save_work_part() {
   return kOk;
 }
 
+int Session::save_work_part_as(const std::string &name) {
+  if (!work_) return kNoWorkPart;
+  if (name.empty()) return kInvalidArgument;
+  if (name.size() > ZK_MAX_FSPEC_SIZE) return kPartNameTooLong;
+  const std::string full_name = partfile::normal_name(name);
+  const std::string key = partfile::file_key(full_name);
+  auto other = parts_by_key_.find(key);
+  if (other != parts_by_key_.end() && other->second != work_) {
+    set_failure_detail(kInvalidArgument, "Error: " + full_name + " is open as another part");
+    return kInvalidArgument;
+  }
+  try {
+    work_->loaded_digest = partfile::write_part(*work_, full_name);
+  } catch (const partfile::LoadError &e) {
+    set_failure_detail(e.code(),
+                       std::string(code_message(e.code())) + ": " + e.file() + ": " + e.problem());
+    return e.code();
+  }
+  parts_by_key_.erase(work_->key);
+  work_->full_name = full_name;
+  work_->file_path = full_name;
+  work_->key = key;
+  parts_by_key_[key] = work_;
+  return kOk;
+}
+
+model::Object *Session::add_object(model::Part &part, std::unique_ptr<model::Object> object) {
+  if (object->id.empty()) object->id = part.unused_id("r");
+  if (object->handle.empty()) object->handle = object->id;
+  object->tag = new_tag();
+  model::Object *raw = part.add(std::move(object));
+  tags_.emplace(raw->tag, raw);
+  return raw;
+}
+
+void Session::delete_objects(model::Part &part, const std::vector<model::Object *> &objects) {
+  part.remove(objects);
+  for (model::Object *o : objects) tags_.erase(o->tag);
+}
+
 void Session::close_all() {
   work_ = display_ = nullptr;
   for (auto &part : parts_) unregister_part(*part);

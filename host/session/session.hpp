@@ -17,6 +17,7 @@
 
 #include "model/part.hpp"
 #include "orvel/zk_modl.h"
+#include "orvel/zk_plot.h"
 #include "session/host_control.hpp"
 
 namespace orvel {
@@ -56,6 +57,13 @@ class Session {
   // Parts.
   OpenResult open_part(const std::string &name);
   int save_work_part();
+  // Saves the work part under `name`, which it is known by from then on.
+  int save_work_part_as(const std::string &name);
+  // Adds an object created at run time to `part`: an unused id, a handle
+  // and a tag, so that it is found like a loaded one and saved with the part.
+  model::Object *add_object(model::Part &part, std::unique_ptr<model::Object> object);
+  // Deletes objects of `part`: their tags are no longer found.
+  void delete_objects(model::Part &part, const std::vector<model::Object *> &objects);
   void close_all();
   model::Part *work_part() const { return work_; }
   model::Part *display_part() const { return display_; }
@@ -123,6 +131,9 @@ class Session {
 
   // What ZK_MODL_update_all_features does with a failing feature.
   int update_fail_option = ZK_MODL_UPDATE_STOP;
+
+  // The session's plot job options (ZK_PLOT_ask/set_session_job_options).
+  ZK_PLOT_job_options_t plot_job_options{ZK_PLOT_COLORS_AS_DISPLAYED, 1};
 
   // Told of every ZK_PART_open (set_part_open_observer).
   std::function<void(const std::string &name, int code)> part_open_observer;

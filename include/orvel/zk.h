@@ -7,6 +7,7 @@
 #include "orvel/zk_modl.h"
 #include "orvel/zk_obj.h"
 #include "orvel/zk_part.h"
+#include "orvel/zk_plot.h"
 #include "orvel/zk_session.h"
 #include "orvel/zk_types.h"
 #include "orvel/zk_vqmgr.h"

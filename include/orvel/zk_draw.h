@@ -181,6 +181,47 @@ int ZK_DRF_free_text(int count, ZK_DRF_draft_aid_text_t **blocks);
 int ZK_SKET_ask_dim_status(tag_t dimension, int *status, char text[ZK_SKET_DIM_TEXT_BUFSIZE],
                            double *value, int *sketch);
 
+/* ---- CGM import and the treatment of its objects ------------------------- */
+
+#define ZK_CGM_MESSAGE_BUFSIZE 256 /* message of zc6411 (255 characters) */
+#define ZK_TRANSFORM_MOVE 1        /* zk5947 mode: move the objects themselves */
+
+/* Reads the binary CGM file `file` and creates its lines, polylines (one
+ * line per segment), arcs, circles and texts (notes) in the work part, on the
+ * work layer and as objects of the work view (ZK_VIEW_ask_work_view), sized
+ * in part units so that the picture keeps its size in millimetres. Returns 0,
+ * or a non-zero code with a message naming the file and what is wrong with
+ * it (ZK_CGM_MESSAGE_BUFSIZE bytes, cut to fit); nothing is created then. */
+int zc6411(const char *file, char message[ZK_CGM_MESSAGE_BUFSIZE]);
+
+/* Fills `matrix` (16 doubles, rows of a 4x4 matrix) with the translation by
+ * `vector`: identity rotation, the vector in elements 3, 7 and 11. */
+void zk5943(const double vector[3], double matrix[16]);
+
+/* Applies `matrix` to the `count` objects: with mode ZK_TRANSFORM_MOVE and
+ * layer option 0 the objects themselves move and keep their layers. Points,
+ * lines, arcs, drafting objects and components can be moved; the matrix must
+ * be a translation. The trace option is accepted and not used. *copies and
+ * *trace_group are set to 0; *status is 0, or the code of the failure (no
+ * object moves when an argument or an object is refused up front). */
+void zk5947(const double matrix[16], const tag_t *objects, const int *count, const int *mode,
+            const int *layer_option, const int *trace_option, tag_t *copies, tag_t *trace_group,
+            int *status);
+
+/* The work view of the work part: objects created in the part depend on it.
+ * It is the sheet view of the part's first drawing (else that drawing's first
+ * view); 0 when the part has no drawing, created objects being model objects. */
+int ZK_VIEW_ask_work_view(tag_t *view);
+
+/* Makes `object`, an object of `view`, a model object. An object that is a
+ * model object already is left as it is (0); an object of another view is
+ * refused. */
+int ZK_VIEW_convert_to_model(tag_t view, tag_t object);
+
+/* Deletes `drawing` with its views and every object that depends on them;
+ * their tags are no longer valid and a save no longer writes them. */
+int ZK_DRAW_delete_drawing(tag_t drawing);
+
 #ifdef __cplusplus
 }
 #endif

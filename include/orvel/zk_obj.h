@@ -50,6 +50,15 @@ const char *ZK_TAG_ask_handle_of_tag(tag_t object);
  * ZK_OBJ_cycle_objs_in_part does. */
 int ZK_LAYER_cycle_by_layer(int layer, tag_t *object);
 
+/* Layer status ZK_LAYER_WORK makes `layer` (1 to ZK_LAYER_MAX) the work layer
+ * of the work part, where created objects go; statuses 0, 2 and 3 are
+ * accepted for any other layer. The work layer is 1 when a part opens. */
+#define ZK_LAYER_WORK 1
+int ZK_LAYER_set_status(int layer, int status);
+
+/* Sets the colour (0 to 255) of an object of a part. */
+int ZK_OBJ_set_color(tag_t object, int color);
+
 /* An attribute value. For a string attribute read by ZK_ATTR_read_value the
  * caller points `string` at a buffer of ZK_ATTR_STRING_BUFSIZE bytes; for
  * ZK_ATTR_cycle the host points it at its own copy, valid until the next

@@ -27,6 +27,11 @@ int ZK_PART_open(const char *name, tag_t *part, ZK_PART_load_status_t *status);
 /* Saves the work part to its file (atomically) in the part file format. */
 int ZK_PART_save_work_only(void);
 
+/* Saves the work part (atomically) as the part file `name`; the part is
+ * known by that name and saved to it from then on. A name that another open
+ * part has is refused. */
+int ZK_PART_save_as(const char *name);
+
 /* Closes every open part; there is no work or displayed part afterwards. */
 int ZK_PART_close_all(void);
 

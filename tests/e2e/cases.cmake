@@ -17,6 +17,8 @@ set(E2E_CASES
   batch_hostile_values
   syslog_full
   batch_pdm_store_failure
+  cgm_export
+  cgm_import
   unwritable_output
   post_command_refusals
   batch_pdm_verbose

@@ -207,6 +207,87 @@ case_batch_hostile_values() {
   done
 }
 
+
+# CGM export of every drawing, in each mode and its near misses: "-1" and
+# "3" write a file per drawing, any other mode logs the Output line only.
+# Each CGM file is compared as the listing of what it holds.
+case_cgm_export() {
+  local probe mode dir
+  probe="$(dirname "$orvel")/cgm_probe"
+  mkdir -p previews
+  for mode in "-1" "3" "-1 " "3D" "03" ""; do
+    dir="out/mode[$mode]"
+    mkdir -p "$dir"
+    run_orvel "mode[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
+      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
+      --syslog "$dir/syslog.txt" --preview-dir previews
+  done
+  # One well-formed SVG picture per exported drawing.
+  for file in previews/*; do
+    xmllint --noout "$file" && echo "$file well-formed" >>out/previews.txt
+  done
+  mkdir -p out/with_view
+  run_orvel with_view batch --single-part bad/drawing_filters.prt --outdir out/with_view \
+    --result-file out/with_view/result.txt --cgm-dir out/with_view --cgm-mode 3 \
+    --drawing-filter _with_view_ --syslog out/with_view/syslog.txt
+  # Every recorded call of the export failing once: logged, the loop goes
+  # on, and the part's result stays OK (it was taken before the export).
+  for mode in "-1" "3"; do
+    dir="out/failing[$mode]"
+    mkdir -p "$dir"
+    run_orvel "failing[$mode]" batch --single-part bad/fail_cgm_export.prt --outdir "$dir" \
+      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
+      --syslog "$dir/syslog.txt"
+  done
+  for file in out/*/*.cgm; do
+    "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
+    rm "$file"
+  done
+}
+
+# Runs the CGM import of the batch driver: import NAME TEMPLATE CGM1 LAYER1
+# CGM2 LAYER2 [OPTION...]; colours 5 and 6, offset (100, 50), the target
+# out/NAME/target.prt and the system log out/NAME/syslog.txt.
+cgm_import() {
+  local name=$1 template=$2 cgm1=$3 layer1=$4 cgm2=$5 layer2=$6
+  shift 6
+  mkdir -p "out/$name"
+  run_orvel "$name" batch --action CgmImportToOrvelPartFile --cgm-template-part "$template" \
+    --cgm1-file "$cgm1" --cgm1-layer "$layer1" --cgm1-color 5 \
+    --cgm2-file "$cgm2" --cgm2-layer "$layer2" --cgm2-color 6 \
+    --cgm-offset-x 100 --cgm-offset-y 50 --cgm-target-part "out/$name/target.prt" \
+    --syslog "out/$name/syslog.txt" "$@"
+}
+
+# The CGM import builds a part from a template and two CGM files. The saved
+# part is compared whole (colours, layers, the offset of the second file's
+# objects, no drawing left) and checked again as an ordinary part, its
+# report listing the lines, arcs and notes in the entities section.
+case_cgm_import() {
+  local probe
+  probe="$(dirname "$orvel")/cgm_probe"
+  "$probe" sample sheet.cgm
+  printf '\x00\x20\x00\x60\x00\x80\x00\xa0\x00\x40' >empty.cgm
+  head -c 100 sheet.cgm >truncated.cgm
+  printf 'BEGMF "not binary";\n' >text.cgm
+  # Objects that were on the layers before are treated like imported ones.
+  cgm_import ok bad/cgm_template.prt sheet.cgm 20 bad/line.cgm 21
+  run_orvel ok_check batch --single-part out/ok/target.prt --outdir out/ok \
+    --result-file out/ok/result.txt --detail-option 3,5,25 --syslog out/ok/check.syslog.txt
+  # A file that puts nothing on its layer counts 0 objects; one layer for
+  # both files: the second pass recolours and moves the first file's objects.
+  cgm_import empty bad/cgm_template.prt empty.cgm 30 empty.cgm 31
+  cgm_import same_layer bad/cgm_template.prt bad/line.cgm 20 empty.cgm 20
+  # Malformed and missing files end the import; nothing is saved.
+  cgm_import missing_first bad/cgm_template.prt missing.cgm 20 bad/line.cgm 21
+  cgm_import text_first bad/cgm_template.prt text.cgm 20 bad/line.cgm 21
+  cgm_import truncated_second bad/cgm_template.prt bad/line.cgm 20 truncated.cgm 21
+  cgm_import no_template bad/missing_template.prt bad/line.cgm 20 bad/line.cgm 21
+  # A body that cannot be moved, a drawing that is not deleted, a save and a
+  # close that fail: logged and recorded, the run goes on.
+  cgm_import failing bad/cgm_template_failing.prt bad/line.cgm 20 bad/line.cgm 21
+}
+
 # Output that cannot be written is no success: a missing output directory
 # gives each report's record a failure code and the reason, the interactive
 # run skips the post command, and a result file that cannot be written makes

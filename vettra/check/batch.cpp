@@ -38,6 +38,7 @@ static const char *const SINGLE_NOT_LOADED = "Error: error loading part %s";
 static const char *const LIST_NOT_OPENED = "Error: Could not open %s\n";
 static const char *const LIST_NOT_READ = "Error: Could not read %s (%s)\n";
 static const char *const LIST_PART_NOT_LOADED = "Error: Could not load the part %s\n";
+static const char *const IMPORT_ACTION = "CgmImportToOrvelPartFile";
 
 /* Trace lines (written when `verbose` is set) with their line numbers. */
 static const int TRACE_RESULT_FILE = 677;
@@ -220,8 +221,8 @@ static int check_parts(void) {
   return RUN_OK;
 }
 
-/* The import of CGM files into a template part, chosen by its action
- * keyword, joins here with the drawing output. */
+/* The action "CgmImportToOrvelPartFile" builds a part from CGM files
+ * instead of checking parts: no result file is written then. */
 int StartOfProgram(void) {
   vettra_run_config.result_lines_lost = 0;
   log_start_line();
@@ -229,8 +230,12 @@ int StartOfProgram(void) {
   ZK_timer_t timer = 0;
   ZK_begin_timer(&timer);
   log_syslog_gated("%s", START_OF_WORK);
-  int code = check_parts();
-  if (code != RUN_OK) return code; /* an early end leaves the prefix armed */
+  if (strcmp(vettra_run_config.action, IMPORT_ACTION) == 0) {
+    import_cgm_into_template(); /* its failures are in the log and the error recorder */
+  } else {
+    int code = check_parts();
+    if (code != RUN_OK) return code; /* an early end leaves the prefix armed */
+  }
   log_syslog_gated("%s", END_OF_WORK);
   ZK_timer_values_t values = {0.0, 0.0};
   ZK_end_timer(timer, &values);

@@ -308,6 +308,10 @@ int check_part(const char *part_spec) {
     result_code = report.code;
     COPY(result_message, report.message);
   }
+  if (vettra_run_config.cgm_dir[0] != '\0') {
+    export_drawings_cgm(vettra_run_config.cgm_dir, names.cgm_prefix,
+                        vettra_run_config.drawing_filter, vettra_run_config.cgm_mode);
+  }
   append_result(vettra_run_config.result_file, RESULT_RECORD, part_spec, result_code,
                 result_message, names.xml_file);
   finish_check();
