@@ -191,8 +191,8 @@ int zc6411(const char *file, char message[ZK_CGM_MESSAGE_BUFSIZE]) {
   });
 }
 
+// Nothing to answer: a stray exception leaves the matrix as it was.
 void zk5943(const double vector[3], double matrix[16]) {
-  // Nothing to answer: a stray exception leaves the matrix as it was.
   api::guard(__func__, kHostFault, [&]() -> int {
     if (!vector || !matrix) return kOk;
     for (int i = 0; i < 16; ++i) matrix[i] = (i % 5 == 0) ? 1.0 : 0.0;

@@ -65,9 +65,6 @@ class Part : public Object {
   std::string exchange_format;
   std::optional<Snapshot> snapshot;  // the latest drawing-compare snapshot
   std::string loaded_digest;         // digest of the file text it was loaded from or saved to
-  // The exchange format ("STEP", "IGES", "BREP") the part was read from;
-  // empty for a part file. Such a part is not saved.
-  std::string exchange_format;
 
   // The first drawing and the first view of each name, also under the name
   // cut to `cut` characters; built on first use (names do not change).
