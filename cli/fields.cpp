@@ -100,7 +100,9 @@ const std::vector<Field> &run_config_fields() {
       RC_TEXT("detail-option", detail_option,
               "object type numbers for the entities section, comma-separated (e.g. 25,26); empty: "
               "no entities section"),
-      RC_TEXT("action", action, "report sections to write: ModelGetData, AssemblyGetData, DrawingGetData in any combination (empty: all), or CgmImportToOrvelPartFile"),
+      RC_TEXT("action", action,
+              "report sections to write: ModelGetData, AssemblyGetData, DrawingGetData in any "
+              "combination (empty: all), or CgmImportToOrvelPartFile"),
       RC_TEXT("cgm-target-part", cgm_target_part, "part file the CGM import saves"),
       RC_TEXT("cgm1-file", cgm1_file, "first CGM file to import"),
       RC_INT("update-views", update_views,

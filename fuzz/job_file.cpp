@@ -1,6 +1,8 @@
 // Fuzz target: the job-file parser and the checks that keep each value
 // within its run configuration field. Every setting is either refused with
 // a message or fits; filling the record must stay inside it.
+#include "job_file.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -8,7 +10,6 @@
 
 #include "boundary/run_config.h"
 #include "fields.hpp"
-#include "job_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);

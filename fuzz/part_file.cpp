@@ -1,13 +1,13 @@
 // Fuzz target: the part-file reader. Any text is either a part or a
 // LoadError; a part that was read is written back and must read again
 // (load, save, load loses nothing).
+#include "partfile/part_file.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "partfile/part_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);

@@ -77,9 +77,8 @@ int ZK_ASSEM_ask_arrangements_in_part(tag_t part, int *count, tag_t **arrangemen
  * 4x4 transform from the component's part into the work part. */
 int ZK_ASSEM_ask_component_data(tag_t component, char part_name[ZK_COMPONENT_FILE_BUFSIZE],
                                 char refset_name[ZK_REFSET_NAME_BUFSIZE],
-                                char instance_name[ZK_INSTANCE_NAME_BUFSIZE],
-                                double origin[3], double csys_matrix[9],
-                                double transform[4][4]);
+                                char instance_name[ZK_INSTANCE_NAME_BUFSIZE], double origin[3],
+                                double csys_matrix[9], double transform[4][4]);
 
 /* The instance of a component, 0 when none. */
 tag_t ZK_ASSEM_ask_inst_of_part_occ(tag_t component);
@@ -97,11 +96,11 @@ int ZK_ASSEM_ask_parent_component(tag_t component, tag_t *parent);
 
 /* Mating conditions of one component. */
 typedef struct ZK_ASSEM_mc_s {
-  tag_t mated_object;                /* the mated component */
-  char name[ZK_OBJ_NAME_BUFSIZE];    /* name of the mating condition */
-  int num_constraints;               /* number of constraints */
-  int suppressed;                    /* non-zero when suppressed */
-  int override_state;                /* 0 unless the caller overrides */
+  tag_t mated_object;             /* the mated component */
+  char name[ZK_OBJ_NAME_BUFSIZE]; /* name of the mating condition */
+  int num_constraints;            /* number of constraints */
+  int suppressed;                 /* non-zero when suppressed */
+  int override_state;             /* 0 unless the caller overrides */
 } ZK_ASSEM_mc_t;
 /* Empties the record. */
 int ZK_ASSEM_init_mc(ZK_ASSEM_mc_t *mc);

@@ -58,8 +58,8 @@ int ZK_PART_ask_num_histories(ZK_history_list_t list, int *count);
 /* Entry `index` (from 0): three host-allocated texts (release each with
  * ZK_free), the version number and the save time in seconds since 1970. On
  * failure the three texts are set to NULL. */
-int ZK_PART_ask_nth_history(ZK_history_list_t list, int index, char **program,
-                            char **user, char **machine, int *version, int *time);
+int ZK_PART_ask_nth_history(ZK_history_list_t list, int index, char **program, char **user,
+                            char **machine, int *version, int *time);
 int ZK_PART_delete_history_list(ZK_history_list_t list);
 
 #ifdef __cplusplus
