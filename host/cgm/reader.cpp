@@ -398,8 +398,15 @@ ReadResult read_cgm_bytes(const uint8_t *data, size_t size, const std::string &n
 ReadResult read_cgm_file(const std::string &path) {
   ReadResult result;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status)) {
     result.error = path + ": is a directory, not a CGM file";
+    return result;
+  }
+  // Opening a pipe waits for a writer that may never come, and a device
+  // has no size to bound the read by: only regular files are read.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    result.error = path + ": is not a regular file (a device, pipe or socket), not a CGM file";
     return result;
   }
   std::ifstream in(path, std::ios::binary);

@@ -195,6 +195,10 @@ int Session::save_work_part_as(const std::string &name) {
   } catch (const partfile::LoadError &e) {
     set_failure_detail(e.code(),
                        std::string(code_message(e.code())) + ": " + e.file() + ": " + e.problem());
+    // A part saved under a new name is often the whole product of a run (the
+    // CGM import saves nothing else), and its caller need not look at the
+    // code: kept like any failed save so that the run does not pass.
+    failed_saves_.push_back(e.file() + ": " + e.problem());
     return e.code();
   }
   parts_by_key_.erase(work_->key);

@@ -1,6 +1,7 @@
 // Reading binary CGM: the primitives and encodings other programs write,
 // and malformed files, each of which must be a clear error.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -211,6 +212,23 @@ TEST(CgmReader, MissingFileAndDirectoryAreErrorsNamingThePath) {
   const ReadResult directory = read_cgm_file(dir);
   EXPECT_FALSE(directory.ok);
   EXPECT_EQ(directory.error, dir + ": is a directory, not a CGM file");
+}
+
+// A pipe without a writer would block the open for ever, and a device reads
+// endlessly or not at all: both are refused before they are opened.
+TEST(CgmReader, PipesAndDevicesAreRefusedWithoutWaiting) {
+  const std::string fifo =
+      (fs::temp_directory_path() / ("cgm_fifo_" + std::to_string(getpid()))).string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const ReadResult pipe = read_cgm_file(fifo);
+  fs::remove(fifo);
+  EXPECT_FALSE(pipe.ok);
+  EXPECT_EQ(pipe.error,
+            fifo + ": is not a regular file (a device, pipe or socket), not a CGM file");
+  const ReadResult device = read_cgm_file("/dev/zero");
+  EXPECT_FALSE(device.ok);
+  EXPECT_EQ(device.error,
+            "/dev/zero: is not a regular file (a device, pipe or socket), not a CGM file");
 }
 
 }  // namespace

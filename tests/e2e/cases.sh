@@ -286,6 +286,14 @@ case_cgm_import() {
   # A body that cannot be moved, a drawing that is not deleted, a save and a
   # close that fail: logged and recorded, the run goes on.
   cgm_import failing bad/cgm_template_failing.prt bad/line.cgm 20 bad/line.cgm 21
+  # A target part that cannot be written (its directory is missing): the
+  # plug-in's run returns 0, so the command names the part and ends with 7.
+  mkdir -p out/unsaved
+  run_orvel unsaved batch --action CgmImportToOrvelPartFile --cgm-template-part bad/cgm_template.prt \
+    --cgm1-file bad/line.cgm --cgm1-layer 20 --cgm2-file bad/line.cgm --cgm2-layer 21 \
+    --cgm-offset-x 0 --cgm-offset-y 0 --cgm-target-part out/unsaved/missing/target.prt \
+    --syslog out/unsaved/syslog.txt
+  sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/unsaved.stderr out/unsaved/syslog.txt
 }
 
 # Output that cannot be written is no success: a missing output directory
