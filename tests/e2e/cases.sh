@@ -293,7 +293,10 @@ case_cgm_import() {
     --cgm1-file bad/line.cgm --cgm1-layer 20 --cgm2-file bad/line.cgm --cgm2-layer 21 \
     --cgm-offset-x 0 --cgm-offset-y 0 --cgm-target-part out/unsaved/missing/target.prt \
     --syslog out/unsaved/syslog.txt
-  sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/unsaved.stderr out/unsaved/syslog.txt
+  # The log carries the message cut at its buffer, so how much of it follows
+  # the process id depends on the id's length: that tail is masked too.
+  sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/unsaved.stderr
+  sed -i -E 's/\.tmp[0-9]+[^)]*\)/.tmpPID)/' out/unsaved/syslog.txt
 }
 
 # Output that cannot be written is no success: a missing output directory
