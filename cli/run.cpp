@@ -156,6 +156,10 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
     for (const std::string &failure : unsaved) {
       std::cerr << "orvel: part not saved: " << failure << '\n';
     }
+    // Nor does it look at every CGM export, and an import failure ends the
+    // run without a result line; the host kept both.
+    std::vector<std::string> cgm_failures = failed_cgm_files();
+    for (const std::string &failure : cgm_failures) std::cerr << "orvel: " << failure << '\n';
     ZK_terminate();
     // The plug-in counts the result lines it could not write in the run
     // configuration; its return code says how the run itself went.
@@ -163,12 +167,18 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
       std::cerr << "orvel: " << record->result_lines_lost << " lines of the result file "
                 << record->result_file << " could not be written\n";
     }
+    if (record->import_result != 0) {
+      std::cerr << "orvel: the CGM import failed (" << record->import_result
+                << "): no part was saved; the system log says why\n";
+    }
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
       return with_syslog_checked(kExitPluginFailed);
     }
     if (record->result_lines_lost != 0) return with_syslog_checked(kExitOutputLost);
-    return with_syslog_checked(unsaved.empty() ? kExitOk : kExitSaveFailed);
+    if (!unsaved.empty()) return with_syslog_checked(kExitSaveFailed);
+    bool cgm_failed = !cgm_failures.empty() || record->import_result != 0;
+    return with_syslog_checked(cgm_failed ? kExitCgmFailed : kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;

@@ -19,6 +19,7 @@ enum ExitStatus {
   kExitOutputLost = 5,    // batch: lines of the result file could not be written
   kExitShardFault = 6,    // merge: a shard's result or log is missing, cut short or foreign
   kExitSaveFailed = 7,    // batch: a part could not be saved
+  kExitCgmFailed = 8,     // batch: a CGM file could not be written or imported
 };
 
 // Settings of the host session, common to interactive and batch runs.

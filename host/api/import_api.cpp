@@ -176,6 +176,9 @@ int zc6411(const char *file, char message[ZK_CGM_MESSAGE_BUFSIZE]) {
     auto fail = [&](int code, const std::string &text) {
       copy_out(message, ZK_CGM_MESSAGE_BUFSIZE, text);
       session().set_failure_detail(code, std::string(code_message(code)) + ": " + text);
+      // Kept for the embedding program, which reports it: a run whose
+      // import failed built nothing and must not end as a success.
+      session().note_failed_cgm("CGM file not imported: " + text);
       return code;
     };
     if (!work)

@@ -29,6 +29,40 @@ int write_drawing(const model::Drawing &drawing, const char *path, bool black_on
   return kCgmWriteFailed;
 }
 
+// Keeps a CGM export that did not write its file for the embedding program:
+// the plug-in's plot-mode export does not look at the code, so without this
+// a drawing that was never written would pass unnoticed. The write's own
+// message already names the path; other failures get the code's text.
+int kept_if_failed(int code, const char *path) {
+  if (code == kOk) return code;
+  const std::string *detail = session().failure_detail(code);
+  std::string text =
+      code == kCgmWriteFailed && detail
+          ? *detail
+          : std::string(path && *path ? path : "(no path)") + ": " + code_message(code);
+  session().note_failed_cgm("CGM file not written: " + text);
+  return code;
+}
+
+int save_cgm(tag_t drawing, const ZK_PLOT_job_options_t *options, const char *job_name,
+             const void *reserved, const char *path) {
+  if (!options || !job_name || reserved) return kInvalidArgument;
+  auto *d = session().find_as<model::Drawing>(drawing, ZK_drawing_type);
+  if (!d) return session().find(drawing) ? kWrongType : kInvalidTag;
+  ORVEL_INJECT(drawing);
+  return write_drawing(*d, path, options->colors == ZK_PLOT_BLACK_ON_WHITE);
+}
+
+int save_legacy_cgm(const char *drawing_name, const char *path, const int numbers[15]) {
+  if (!drawing_name || !numbers) return kInvalidArgument;
+  model::Part *part = session().work_part();
+  if (!part) return kNoWorkPart;
+  model::Object *d = part->drawing_named(drawing_name, ZK_VIEW_CYCLE_NAME_BUFSIZE - 1);
+  if (!d || d->type != ZK_drawing_type) return kNotFound;
+  ORVEL_INJECT(d->tag);
+  return write_drawing(static_cast<model::Drawing &>(*d), path, false);
+}
+
 }  // namespace
 
 extern "C" {
@@ -56,24 +90,14 @@ int ZK_PLOT_set_session_job_options(const ZK_PLOT_job_options_t *options) {
 int ZK_PLOT_save_cgm(tag_t drawing, const ZK_PLOT_job_options_t *options, const char *job_name,
                      const void *reserved, const char *path) {
   return api::guard(__func__, kHostFault, [&]() -> int {
-    if (!options || !job_name || reserved) return kInvalidArgument;
-    auto *d = session().find_as<model::Drawing>(drawing, ZK_drawing_type);
-    if (!d) return session().find(drawing) ? kWrongType : kInvalidTag;
-    ORVEL_INJECT(drawing);
-    return write_drawing(*d, path, options->colors == ZK_PLOT_BLACK_ON_WHITE);
+    return kept_if_failed(save_cgm(drawing, options, job_name, reserved, path), path);
   });
 }
 
 int zc6410(const char *drawing_name, const char *path, int /*mode*/, int /*size*/,
            const int numbers[15]) {
   return api::guard(__func__, kHostFault, [&]() -> int {
-    if (!drawing_name || !numbers) return kInvalidArgument;
-    model::Part *part = session().work_part();
-    if (!part) return kNoWorkPart;
-    model::Object *d = part->drawing_named(drawing_name, ZK_VIEW_CYCLE_NAME_BUFSIZE - 1);
-    if (!d || d->type != ZK_drawing_type) return kNotFound;
-    ORVEL_INJECT(d->tag);
-    return write_drawing(static_cast<model::Drawing &>(*d), path, false);
+    return kept_if_failed(save_legacy_cgm(drawing_name, path, numbers), path);
   });
 }
 

@@ -51,4 +51,8 @@ std::vector<std::string> failed_saves() {
   return session().failed_saves();
 }
 
+std::vector<std::string> failed_cgm_files() {
+  return session().failed_cgm();
+}
+
 }  // namespace orvel

@@ -63,4 +63,9 @@ std::string last_failure_detail();
 // in order; empty when every save succeeded.
 std::vector<std::string> failed_saves();
 
+// The CGM files of the current session that could not be written (export)
+// or imported, each as "CGM file not written: PATH: PROBLEM" or "CGM file
+// not imported: FILE: PROBLEM", in order; empty when there was none.
+std::vector<std::string> failed_cgm_files();
+
 }  // namespace orvel

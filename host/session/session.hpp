@@ -89,6 +89,12 @@ class Session {
   const std::string &last_failure_detail() const { return last_detail_; }
   // The texts of the saves of this session that failed, in order.
   const std::vector<std::string> &failed_saves() const { return failed_saves_; }
+  // The CGM files of this session that could not be written or imported,
+  // each as "CGM file not written: PATH: PROBLEM" or "CGM file not
+  // imported: FILE: PROBLEM", in order. Kept for the same reason as failed
+  // saves: the caller of a CGM export need not look at its code.
+  void note_failed_cgm(const std::string &failure) { failed_cgm_.push_back(failure); }
+  const std::vector<std::string> &failed_cgm() const { return failed_cgm_; }
 
   // Services.
   // Writes to the system log; false when the write failed (a full disk,
@@ -165,6 +171,7 @@ class Session {
   std::unordered_map<int, std::string> details_;
   std::string last_detail_;
   std::vector<std::string> failed_saves_;
+  std::vector<std::string> failed_cgm_;
   struct HandedOut {
     std::type_index type;
     std::shared_ptr<void> object;

@@ -239,6 +239,26 @@ case_cgm_export() {
       --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
       --syslog "$dir/syslog.txt"
   done
+  # A drawing whose name holds a "/" is passed over with a warning: its file
+  # name would reach outside the CGM directory. With the directory
+  # slash_names_sub present, "sub/../../escape" would land in out/.
+  mkdir -p out/slash/slash_names_sub
+  run_orvel slash batch --single-part bad/slash_names.prt --outdir out/slash \
+    --result-file out/slash/result.txt --cgm-dir out/slash --cgm-mode 3 \
+    --syslog out/slash/syslog.txt
+  [ ! -e out/escape.cgm ] || fail "a drawing's CGM file was written outside the CGM directory"
+  [ -z "$(ls out/slash/slash_names_sub)" ] || fail "a drawing's CGM file went into a subdirectory"
+  rmdir out/slash/slash_names_sub
+  # A CGM directory that does not exist: every write fails and is recorded
+  # in the log in both modes, and the command names each file not written
+  # and ends with status 8 (the part's result line stays OK).
+  for mode in "-1" "3"; do
+    dir="out/unwritable[$mode]"
+    mkdir -p "$dir"
+    run_orvel "unwritable[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
+      --result-file "$dir/result.txt" --cgm-dir "$dir/missing" --cgm-mode "$mode" \
+      --syslog "$dir/syslog.txt"
+  done
   for file in out/*/*.cgm; do
     "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
     rm "$file"

@@ -51,6 +51,7 @@ VETTRA_EXPORT struct run_config vettra_run_config = {
     -99999.0, /* cgm_offset_y */
     /* Run outcome */
     0, /* result_lines_lost */
+    0, /* import_result */
 };
 }
 

@@ -54,6 +54,7 @@ struct run_config {
   double cgm_offset_y;                  /* Y shift of the second file's objects */
   /* Run outcome, set by the plug-in for the caller to read after the run */
   int32_t result_lines_lost; /* result file lines that could not be written */
+  int32_t import_result;     /* the CGM import's result: 0, or -1002 when it failed */
 };
 
 #define RS_TEXT_SIZE 256

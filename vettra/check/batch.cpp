@@ -225,13 +225,17 @@ static int check_parts(void) {
  * instead of checking parts: no result file is written then. */
 int StartOfProgram(void) {
   vettra_run_config.result_lines_lost = 0;
+  vettra_run_config.import_result = 0;
   log_start_line();
   set_syslog_prefix();
   ZK_timer_t timer = 0;
   ZK_begin_timer(&timer);
   log_syslog_gated("%s", START_OF_WORK);
   if (strcmp(vettra_run_config.action, IMPORT_ACTION) == 0) {
-    import_cgm_into_template(); /* its failures are in the log and the error recorder */
+    /* Its failures are in the log and the error recorder; the run still
+     * ends normally, and the caller learns from import_result that nothing
+     * was built. */
+    vettra_run_config.import_result = import_cgm_into_template();
   } else {
     int code = check_parts();
     if (code != RUN_OK) return code; /* an early end leaves the prefix armed */

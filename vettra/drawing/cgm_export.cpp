@@ -14,6 +14,7 @@ static const int LINE_CGM_PATH = 2504;
 static const int LINE_CGM_OLD_MODE = 2509;
 static const int LINE_ASK_JOB_OPTIONS = 2516;
 static const int LINE_SET_JOB_OPTIONS = 2518;
+static const int LINE_PLOT_SAVE_CGM = 2519;
 
 static const char *const WITH_VIEW_KEYWORD = "_with_view_";
 static const char *const MODE_OLD = "-1";
@@ -48,13 +49,19 @@ static void export_plot_mode(tag_t drawing, const char *path) {
   record_error(ZK_PLOT_ask_session_job_options(&options), LINE_ASK_JOB_OPTIONS, SOURCE_UTILS);
   options.colors = ZK_PLOT_BLACK_ON_WHITE;
   record_error(ZK_PLOT_set_session_job_options(&options), LINE_SET_JOB_OPTIONS, SOURCE_UTILS);
-  ZK_PLOT_save_cgm(drawing, &options, PLOT_JOB_NAME, NULL, path);
+  /* Recorded like the legacy routine's write: a file that was not written
+   * must not leave only the "passed" line behind. */
+  record_error(ZK_PLOT_save_cgm(drawing, &options, PLOT_JOB_NAME, NULL, path),
+               LINE_PLOT_SAVE_CGM, SOURCE_UTILS);
   log_info("CGM: Cgm_Def_Color_Option = ZK_PLOT_BLACK_ON_WHITE --> passed");
 }
 
 /* One drawing. A name longer than the 30 characters the export's name
  * buffers hold is passed over with a warning: cut, it could name another
- * drawing or overwrite another drawing's file. */
+ * drawing or overwrite another drawing's file. So is a name with a "/":
+ * the file name is the prefix and the drawing's name, and a separator in it
+ * would put the file somewhere else than the CGM directory ("../x" climbs
+ * out of it); replaced, it could again overwrite another drawing's file. */
 static void export_drawing(tag_t drawing, const char *cgm_dir, const char *cgm_prefix,
                            int with_view, const char *cgm_mode) {
   char full_name[ZK_OBJ_NAME_BUFSIZE] = "";
@@ -62,6 +69,10 @@ static void export_drawing(tag_t drawing, const char *cgm_dir, const char *cgm_p
   if (strlen(full_name) >= DRAWING_NAME_SIZE) {
     log_info("Warning: %s not exported, drawing name longer than %d characters", full_name,
              DRAWING_NAME_SIZE - 1);
+    return;
+  }
+  if (strchr(full_name, '/') != NULL) {
+    log_info("Warning: %s not exported, drawing name holds a \"/\"", full_name);
     return;
   }
   char name[DRAWING_NAME_SIZE];
