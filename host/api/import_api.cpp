@@ -4,6 +4,7 @@
 // and saving the work part under another name.
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "api/api_util.hpp"
 #include "cgm/reader.hpp"
@@ -111,6 +112,13 @@ bool translate(model::Object &o, const geom::Vec3 &d) {
     default:
       return false;
   }
+}
+
+int save_as(const char *name) {
+  if (!name) return kInvalidArgument;
+  if (!session().work_part()) return kNoWorkPart;
+  ORVEL_INJECT(NULL_TAG);
+  return session().save_work_part_as(name);
 }
 
 }  // namespace
@@ -267,10 +275,17 @@ int ZK_DRAW_delete_drawing(tag_t drawing) {
 
 int ZK_PART_save_as(const char *name) {
   return api::guard(__func__, kHostFault, [&]() -> int {
-    if (!name) return kInvalidArgument;
-    if (!session().work_part()) return kNoWorkPart;
-    ORVEL_INJECT(NULL_TAG);
-    return session().save_work_part_as(name);
+    // Whatever kept the part from being saved (no name, a name too long, no
+    // work part, a refusal) is kept like a failed write: the part saved
+    // under the new name may be the whole product of the run, and the
+    // caller need not look at the code.
+    const size_t kept = session().failed_saves().size();
+    const int code = save_as(name);
+    if (code != kOk && session().failed_saves().size() == kept) {
+      session().note_failed_save(std::string(name && *name ? name : "(no name)") + ": " +
+                                 code_message(code));
+    }
+    return code;
   });
 }
 

@@ -188,6 +188,7 @@ int Session::save_work_part_as(const std::string &name) {
   auto other = parts_by_key_.find(key);
   if (other != parts_by_key_.end() && other->second != work_) {
     set_failure_detail(kInvalidArgument, "Error: " + full_name + " is open as another part");
+    failed_saves_.push_back(full_name + ": is open as another part");
     return kInvalidArgument;
   }
   try {

@@ -89,6 +89,9 @@ class Session {
   const std::string &last_failure_detail() const { return last_detail_; }
   // The texts of the saves of this session that failed, in order.
   const std::vector<std::string> &failed_saves() const { return failed_saves_; }
+  // Keeps a save that failed before it reached the part file, as "FILE:
+  // PROBLEM" like those that failed writing it.
+  void note_failed_save(const std::string &failure) { failed_saves_.push_back(failure); }
   // The CGM files of this session that could not be written or imported,
   // each as "CGM file not written: PATH: PROBLEM" or "CGM file not
   // imported: FILE: PROBLEM", in order. Kept for the same reason as failed

@@ -313,6 +313,12 @@ case_cgm_import() {
     --cgm1-file bad/line.cgm --cgm1-layer 20 --cgm2-file bad/line.cgm --cgm2-layer 21 \
     --cgm-offset-x 0 --cgm-offset-y 0 --cgm-target-part out/unsaved/missing/target.prt \
     --syslog out/unsaved/syslog.txt
+  # No target part named: nothing can be saved, and the run must not end
+  # as a success.
+  mkdir -p out/no_target
+  run_orvel no_target batch --action CgmImportToOrvelPartFile --cgm-template-part bad/cgm_template.prt \
+    --cgm1-file bad/line.cgm --cgm1-layer 20 --cgm2-file bad/line.cgm --cgm2-layer 21 \
+    --cgm-offset-x 0 --cgm-offset-y 0 --syslog out/no_target/syslog.txt
   # The log carries the message cut at its buffer, so how much of it follows
   # the process id depends on the id's length: that tail is masked too.
   sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/unsaved.stderr
