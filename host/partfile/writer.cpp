@@ -348,8 +348,13 @@ std::string text_digest(const std::string &text) {
 namespace {
 
 // Writes all of `text` to a new file `path` and flushes it to the disk.
+// The temporary file's name is known in advance, so it is always created
+// afresh: a file left there by a killed run is removed first, and one that
+// appears in between (a link planted to make the save write elsewhere) makes
+// the save fail rather than be followed.
 bool write_synced(const std::string &path, const std::string &text) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const char *data = text.data();
   size_t left = text.size();

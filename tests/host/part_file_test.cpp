@@ -2,6 +2,8 @@
 // load-save-load round trip.
 #include "partfile/part_file.hpp"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -305,6 +307,27 @@ TEST_F(PartFiles, SaveTheWorkPartAtomicallyWithItsChanges) {
   ASSERT_EQ(ZK_MODL_ask_body_density(body, 3, &density), 0);
   EXPECT_EQ(density, 2.5);
   EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(body), "H-B1");
+}
+
+// The temporary file of a save has a name known in advance: whatever is
+// found under it (a link to another file, a file of a killed run) must not
+// be written through, and the save still replaces the part.
+TEST_F(PartFiles, SaveNeverWritesThroughWhatLiesAtTheTemporaryName) {
+  part("p.prt", "{}");
+  part("victim.txt", "untouched");
+  part("stale.txt", "stale");
+  open("p.prt");
+  const fs::path temporary = dir_ / ("p.prt.tmp" + std::to_string(::getpid()));
+  fs::create_symlink(dir_ / "victim.txt", temporary);
+  ASSERT_EQ(ZK_PART_save_work_only(), 0);
+  EXPECT_EQ(read_file(dir_ / "victim.txt"), "untouched");
+  EXPECT_FALSE(fs::is_symlink(dir_ / "p.prt")) << "the link itself became the part file";
+  EXPECT_NE(read_file(dir_ / "p.prt").find("orvel part"), std::string::npos);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(temporary)));
+
+  fs::copy_file(dir_ / "stale.txt", temporary);
+  ASSERT_EQ(ZK_PART_save_work_only(), 0) << "a file left by a killed run stops no save";
+  EXPECT_FALSE(fs::exists(temporary));
 }
 
 TEST_F(PartFiles, ReportASaveThatCannotWrite) {
