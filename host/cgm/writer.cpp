@@ -142,6 +142,9 @@ std::string write_scene(const Scene &scene, const std::string &path, const Write
   const bool flushed = std::fflush(out) == 0 && fsync(fd) == 0 && !std::ferror(out);
   const int saved_errno = errno;
   const bool closed = std::fclose(out) == 0;
+  // The picture library only says that it failed; a write error on the
+  // file says why (a full disk).
+  if (!error.empty() && !flushed) error += std::string(" (") + std::strerror(saved_errno) + ")";
   if (error.empty() && !(flushed && closed))
     error = std::string("cannot write (") + std::strerror(saved_errno) + ")";
   if (error.empty() && std::rename(tmp.c_str(), path.c_str()) != 0)

@@ -94,7 +94,8 @@ class Session {
   void note_failed_save(const std::string &failure) { failed_saves_.push_back(failure); }
   // The CGM files of this session that could not be written or imported,
   // each as "CGM file not written: PATH: PROBLEM" or "CGM file not
-  // imported: FILE: PROBLEM", in order. Kept for the same reason as failed
+  // imported: FILE: PROBLEM", and the pictures of written ones that could
+  // not be ("SVG picture not written: PATH: PROBLEM"), in order. Kept for the same reason as failed
   // saves: the caller of a CGM export need not look at its code.
   void note_failed_cgm(const std::string &failure) { failed_cgm_.push_back(failure); }
   const std::vector<std::string> &failed_cgm() const { return failed_cgm_; }

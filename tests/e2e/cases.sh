@@ -259,6 +259,13 @@ case_cgm_export() {
       --result-file "$dir/result.txt" --cgm-dir "$dir/missing" --cgm-mode "$mode" \
       --syslog "$dir/syslog.txt"
   done
+  # A picture that cannot be written (a directory stands under its name)
+  # does not fail the CGM file, which is written; the command names the
+  # picture and ends with status 8.
+  mkdir -p out/no_picture blocked/plate_drawings_SHEET2.svg
+  run_orvel no_picture batch --single-part parts/plate_drawings.prt --outdir out/no_picture \
+    --result-file out/no_picture/result.txt --cgm-dir out/no_picture --cgm-mode 3 \
+    --syslog out/no_picture/syslog.txt --preview-dir blocked
   for file in out/*/*.cgm; do
     "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
     rm "$file"
