@@ -49,6 +49,7 @@ class Interpreter {
   void primitive(const Element &e, ParamReader &r);
   void begin_picture();
   void note_sheet_size();
+  void count_shapes();
   int precision(ParamReader &r, bool allow_8);
   RealFormat real_format(ParamReader &r);
   Rgb colour(ParamReader &r);
@@ -63,6 +64,8 @@ class Interpreter {
   State metafile_defaults_;
   bool in_metafile_ = false;
   bool ended_ = false;
+  size_t items_counted_ = 0;  // items of the scene counted in shapes_
+  size_t shapes_ = 0;
 };
 
 int Interpreter::precision(ParamReader &r, bool allow_8) {
@@ -348,6 +351,7 @@ void Interpreter::element(const Element &e) {
       break;
     case kPrimitive:
       primitive(e, r);
+      count_shapes();
       break;
     case kAttribute:
       attribute(e, r);
@@ -363,6 +367,18 @@ void Interpreter::note_sheet_size() {
   const Mapping m = mapping();
   scene_.width = std::max(scene_.width, std::fabs((st_.extent[2] - st_.extent[0]) * m.sx));
   scene_.height = std::max(scene_.height, std::fabs((st_.extent[3] - st_.extent[1]) * m.sy));
+}
+
+// Counts the shapes of the items added since the last count: one for each
+// item, or for each segment of a polyline.
+void Interpreter::count_shapes() {
+  for (; items_counted_ < scene_.items.size(); ++items_counted_) {
+    const size_t points = scene_.items[items_counted_].points.size();
+    shapes_ += points > 2 ? points - 1 : 1;
+  }
+  if (shapes_ > kMaxShapes)
+    throw FormatError("more than " + std::to_string(kMaxShapes) +
+                      " lines, arcs and texts, more than any drawing needs");
 }
 
 void Interpreter::run(ElementStream &stream) {

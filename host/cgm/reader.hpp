@@ -21,6 +21,11 @@ struct ReadResult {
 // Files larger than this are refused before they are read.
 constexpr size_t kMaxFileBytes = 256u * 1024u * 1024u;
 
+// A file that gives more shapes than this is refused: an import creates an
+// object for every shape, each segment of a polyline a line, and a few
+// bytes of polyline would otherwise become a part far too large for memory.
+constexpr size_t kMaxShapes = 1000000;
+
 ReadResult read_cgm_file(const std::string &path);
 
 // Reads a file already in memory; name is used in error messages.

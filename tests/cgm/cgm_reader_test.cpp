@@ -127,6 +127,28 @@ TEST(CgmReader, AbstractIntegerPictureMapsOneUnitToOneMillimetreFromTheExtentCor
   EXPECT_DOUBLE_EQ(r.scene.items[0].points[1].y, 100.0);
 }
 
+// Every segment of a polyline becomes an object when imported: a file is
+// refused once its shapes pass the limit, so a few megabytes of points
+// cannot become a part too large for memory.
+TEST(CgmReader, AFileOfMoreShapesThanAnyDrawingIsRefused) {
+  auto polyline_of = [](size_t points) {
+    CgmBytes f;
+    f.begin().begin_picture();
+    Params p;
+    for (size_t i = 0; i < points; ++i) p.i16(static_cast<int>(i % 30000)).i16(0);
+    f.partitioned(4, 1, p, 32000).end();
+    return f;
+  };
+  const ReadResult at_limit = read(polyline_of(kMaxShapes + 1));
+  ASSERT_TRUE(at_limit.ok) << at_limit.error;
+  EXPECT_EQ(at_limit.scene.items.at(0).points.size(), kMaxShapes + 1);
+  const ReadResult over = read(polyline_of(kMaxShapes + 2));
+  EXPECT_FALSE(over.ok);
+  EXPECT_EQ(over.error,
+            "t.cgm: more than 1000000 lines, arcs and texts, more than any drawing needs");
+  EXPECT_TRUE(over.scene.items.empty());
+}
+
 struct Malformed {
   const char *name;
   std::vector<uint8_t> bytes;
