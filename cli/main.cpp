@@ -106,7 +106,10 @@ int main(int argc, char **argv) {
       "Exit status: 0 success; 1 StartOfProgram returned a non-zero code (named on stderr);\n"
       "2 bad command line or job file; 3 plug-in missing or lacking an entry point;\n"
       "4 the host failed (log file, PDM store, a part that cannot be opened, a pdm command);\n"
-      "5 batch: lines of the result file could not be written (named on stderr).\n"
+      "5 batch: lines of the result file could not be written (named on stderr);\n"
+      "6 merge: a shard's result or log is missing, cut short or foreign;\n"
+      "7 batch: a part could not be saved; 8 batch: a CGM file or its picture could not\n"
+      "be written, or a CGM file could not be imported (each named on stderr).\n"
       "See docs/command-line.md.");
 
   HostArgs host;
