@@ -249,6 +249,12 @@ case_cgm_export() {
   [ ! -e out/escape.cgm ] || fail "a drawing's CGM file was written outside the CGM directory"
   [ -z "$(ls out/slash/slash_names_sub)" ] || fail "a drawing's CGM file went into a subdirectory"
   rmdir out/slash/slash_names_sub
+  # With the view filter, the drawings without views are passed over
+  # silently, long or "/" names alike; the others still get their warning.
+  mkdir -p out/slash_with_view
+  run_orvel slash_with_view batch --single-part bad/slash_names.prt --outdir out/slash_with_view \
+    --result-file out/slash_with_view/result.txt --cgm-dir out/slash_with_view --cgm-mode 3 \
+    --drawing-filter _with_view_ --syslog out/slash_with_view/syslog.txt
   # A CGM directory that does not exist: every write fails and is recorded
   # in the log in both modes, and the command names each file not written
   # and ends with status 8 (the part's result line stays OK).

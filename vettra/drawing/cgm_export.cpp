@@ -51,8 +51,8 @@ static void export_plot_mode(tag_t drawing, const char *path) {
   record_error(ZK_PLOT_set_session_job_options(&options), LINE_SET_JOB_OPTIONS, SOURCE_UTILS);
   /* Recorded like the legacy routine's write: a file that was not written
    * must not leave only the "passed" line behind. */
-  record_error(ZK_PLOT_save_cgm(drawing, &options, PLOT_JOB_NAME, NULL, path),
-               LINE_PLOT_SAVE_CGM, SOURCE_UTILS);
+  record_error(ZK_PLOT_save_cgm(drawing, &options, PLOT_JOB_NAME, NULL, path), LINE_PLOT_SAVE_CGM,
+               SOURCE_UTILS);
   log_info("CGM: Cgm_Def_Color_Option = ZK_PLOT_BLACK_ON_WHITE --> passed");
 }
 
@@ -61,11 +61,14 @@ static void export_plot_mode(tag_t drawing, const char *path) {
  * drawing or overwrite another drawing's file. So is a name with a "/":
  * the file name is the prefix and the drawing's name, and a separator in it
  * would put the file somewhere else than the CGM directory ("../x" climbs
- * out of it); replaced, it could again overwrite another drawing's file. */
+ * out of it); replaced, it could again overwrite another drawing's file.
+ * A drawing the view filter leaves out is passed over first, silently,
+ * whatever its name. */
 static void export_drawing(tag_t drawing, const char *cgm_dir, const char *cgm_prefix,
                            int with_view, const char *cgm_mode) {
   char full_name[ZK_OBJ_NAME_BUFSIZE] = "";
   ZK_OBJ_ask_name(drawing, full_name);
+  if (with_view && drawing_has_view(full_name) == 0) return;
   if (strlen(full_name) >= DRAWING_NAME_SIZE) {
     log_info("Warning: %s not exported, drawing name longer than %d characters", full_name,
              DRAWING_NAME_SIZE - 1);
@@ -78,7 +81,6 @@ static void export_drawing(tag_t drawing, const char *cgm_dir, const char *cgm_p
   char name[DRAWING_NAME_SIZE];
   memset(name, 0, sizeof(name));
   COPY(name, full_name);
-  if (with_view && drawing_has_view(name) == 0) return;
   char file_name[CGM_PATH_SIZE];
   char path[CGM_PATH_SIZE];
   memset(path, 0, sizeof(path));
