@@ -369,12 +369,25 @@ void Interpreter::note_sheet_size() {
   scene_.height = std::max(scene_.height, std::fabs((st_.extent[3] - st_.extent[1]) * m.sy));
 }
 
+// True when every number of the item is finite.
+bool finite_item(const Item &item) {
+  auto finite = [](double v) { return std::isfinite(v); };
+  for (const Point2 &p : item.points)
+    if (!finite(p.x) || !finite(p.y)) return false;
+  return finite(item.centre.x) && finite(item.centre.y) && finite(item.radius) &&
+         finite(item.start_angle) && finite(item.end_angle) && finite(item.height) &&
+         finite(item.angle);
+}
+
 // Counts the shapes of the items added since the last count: one for each
-// item, or for each segment of a polyline.
+// item, or for each segment of a polyline. Finite numbers in the file can
+// still overflow once scaled to millimetres; such an item would become an
+// object, and a part file, that cannot be read back.
 void Interpreter::count_shapes() {
   for (; items_counted_ < scene_.items.size(); ++items_counted_) {
-    const size_t points = scene_.items[items_counted_].points.size();
-    shapes_ += points > 2 ? points - 1 : 1;
+    const Item &item = scene_.items[items_counted_];
+    if (!finite_item(item)) throw FormatError("a coordinate is not finite once scaled");
+    shapes_ += item.points.size() > 2 ? item.points.size() - 1 : 1;
   }
   if (shapes_ > kMaxShapes)
     throw FormatError("more than " + std::to_string(kMaxShapes) +

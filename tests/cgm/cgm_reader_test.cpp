@@ -173,6 +173,12 @@ std::vector<Malformed> malformed_files() {
   CgmBytes short_text = head;
   short_text.element(0, 3, Params().str("p")).element(0, 4);
   short_text.element(4, 4, Params().i16(1).i16(1).i16(1).u8(200).u8('x'));
+  // Numbers that are finite in the file but not once scaled to millimetres.
+  CgmBytes overflow;
+  overflow.begin().element(1, 3, Params().i16(1)).element(1, 5, Params().i16(0).i16(12).i16(52));
+  overflow.element(0, 3, Params().str("p")).element(2, 1, Params().i16(1).f64(1e308));
+  overflow.element(0, 4).element(3, 2, Params().i16(0).i16(12).i16(52));
+  overflow.element(4, 1, Params().f64(1e308).f64(1e308).f64(0).f64(0)).end();
   CgmBytes nan_factor = head;
   nan_factor.element(0, 3, Params().str("p")).element(2, 1, Params().i16(1).f32(NAN));
   return {
@@ -187,6 +193,7 @@ std::vector<Malformed> malformed_files() {
       {"UnknownRealPrecision", with(bad_real), "unsupported real precision (1, 10, 10)"},
       {"StringLongerThanItsElement", with(short_text), "(class 4, id 4): its parameters end"},
       {"MetricFactorNotANumber", with(nan_factor), "a real number is not finite"},
+      {"CoordinateOverflowsOnceScaled", with(overflow), "a coordinate is not finite once scaled"},
   };
 }
 
