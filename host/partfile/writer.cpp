@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
 #include <type_traits>
 
 #include "api/codes.hpp"
@@ -300,7 +303,27 @@ json object(const Object &o) {
 
 }  // namespace
 
-std::string format_part(const Part &part) {
+namespace {
+
+// The JSON pointer of the first number of `value` that is not finite, or
+// nothing. The file format has no way to write one: it would be written as
+// null, and the part could not be read back.
+std::optional<std::string> non_finite_number(const json &value, const std::string &at) {
+  if (value.is_number_float()) {
+    if (std::isfinite(value.get<double>())) return std::nullopt;
+    return at.empty() ? "/" : at;
+  }
+  if (value.is_array()) {
+    for (size_t i = 0; i < value.size(); ++i)
+      if (auto found = non_finite_number(value[i], at + "/" + std::to_string(i))) return found;
+  } else if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it)
+      if (auto found = non_finite_number(it.value(), at + "/" + it.key())) return found;
+  }
+  return std::nullopt;
+}
+
+json part_document(const Part &part) {
   json doc;
   doc["format"] = "orvel part";
   doc["version"] = part.format_version;
@@ -333,7 +356,13 @@ std::string format_part(const Part &part) {
     doc["failures"] = std::move(failures);
   }
   if (part.snapshot) doc["snapshot"] = snapshot_to_json(*part.snapshot);
-  return doc.dump(2) + "\n";
+  return doc;
+}
+
+}  // namespace
+
+std::string format_part(const Part &part) {
+  return part_document(part).dump(2) + "\n";
 }
 
 std::string text_digest(const std::string &text) {
@@ -391,7 +420,14 @@ std::string write_part(const Part &part, const std::string &file,
                     "the part was read from a " + part.exchange_format +
                         " file, which the host does not write");
   }
-  std::string text = format_part(part);
+  const json doc = part_document(part);
+  // A number that is not finite (an object moved beyond the range of
+  // numbers) would make a part file that cannot be opened again: the save
+  // fails and the file on the disk stays as it was.
+  if (std::optional<std::string> at = non_finite_number(doc, "")) {
+    throw LoadError(kPartSaveFailed, file, "/", "the number at " + *at + " is not finite");
+  }
+  std::string text = doc.dump(2) + "\n";
   std::string temporary = file + ".tmp" + std::to_string(::getpid());
   if (!write_synced(temporary, text)) {
     std::string reason = std::strerror(errno);

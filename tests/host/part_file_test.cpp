@@ -330,6 +330,30 @@ TEST_F(PartFiles, SaveNeverWritesThroughWhatLiesAtTheTemporaryName) {
   EXPECT_FALSE(fs::exists(temporary));
 }
 
+// A number the format cannot hold (an object moved beyond the range of
+// numbers) fails the save and leaves the file as it was, rather than
+// writing a part that cannot be opened again.
+TEST_F(PartFiles, ASaveThatWouldWriteANumberThatIsNotFiniteFails) {
+  part("far.prt", R"({"objects": [{"id": "l1", "kind": "line", "start": [1e308, 0, 0],
+    "end": [0, 0, 0]}]})");
+  const std::string before = read_file(dir_ / "far.prt");
+  tag_t p = open("far.prt");
+  tag_t line = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(p, ZK_line_type, &line), 0);
+  double matrix[16];
+  const double by[3] = {1e308, 0, 0};
+  zk5943(by, matrix);
+  int count = 1, mode = ZK_TRANSFORM_MOVE, layer_option = 0, trace = 2, status = -1;
+  tag_t copies = NULL_TAG, group = NULL_TAG;
+  zk5947(matrix, &line, &count, &mode, &layer_option, &trace, &copies, &group, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(ZK_PART_save_work_only(), kPartSaveFailed);
+  EXPECT_NE(last_failure_detail().find("the number at /objects/0/start/0 is not finite"),
+            std::string::npos)
+      << last_failure_detail();
+  EXPECT_EQ(read_file(dir_ / "far.prt"), before);
+}
+
 TEST_F(PartFiles, ReportASaveThatCannotWrite) {
   part("d/p.prt", "{}");
   open("d/p.prt");
