@@ -85,6 +85,22 @@ inline tag_t *host_tags(const std::vector<tag_t> &tags) {
   return copy;
 }
 
+// Runs `save` (a part save, answering a host code) and keeps its failure
+// for the embedding program whatever kept the part from being saved (no
+// name, no work part, a refusal, a failed write): the caller of a save need
+// not look at its code, and a part that was not saved must not pass
+// unnoticed. A failure the save kept itself, with its file and problem, is
+// not kept twice; any other is kept as "NAME: MESSAGE".
+template <class Save>
+int kept_if_unsaved(const std::string &name, Save &&save) {
+  const size_t kept = session().failed_saves().size();
+  const int code = save();
+  if (code != kOk && session().failed_saves().size() == kept) {
+    session().note_failed_save(name + ": " + code_message(code));
+  }
+  return code;
+}
+
 }  // namespace orvel::api
 
 // Returns the code a part file's injected failure gives this call, if any.

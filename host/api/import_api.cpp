@@ -275,17 +275,9 @@ int ZK_DRAW_delete_drawing(tag_t drawing) {
 
 int ZK_PART_save_as(const char *name) {
   return api::guard(__func__, kHostFault, [&]() -> int {
-    // Whatever kept the part from being saved (no name, a name too long, no
-    // work part, a refusal) is kept like a failed write: the part saved
-    // under the new name may be the whole product of the run, and the
-    // caller need not look at the code.
-    const size_t kept = session().failed_saves().size();
-    const int code = save_as(name);
-    if (code != kOk && session().failed_saves().size() == kept) {
-      session().note_failed_save(std::string(name && *name ? name : "(no name)") + ": " +
-                                 code_message(code));
-    }
-    return code;
+    // The part saved under the new name may be the whole product of the
+    // run (the CGM import saves nothing else).
+    return api::kept_if_unsaved(name && *name ? name : "(no name)", [&] { return save_as(name); });
   });
 }
 

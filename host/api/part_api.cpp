@@ -49,8 +49,11 @@ int ZK_PART_open(const char *name, tag_t *part, ZK_PART_load_status_t *status) {
 
 int ZK_PART_save_work_only(void) {
   return api::guard(__func__, kHostFault, [&]() -> int {
-    ORVEL_INJECT(NULL_TAG);
-    return session().save_work_part();
+    const model::Part *work = session().work_part();
+    return api::kept_if_unsaved(work ? work->file_path : "(no work part)", [&]() -> int {
+      ORVEL_INJECT(NULL_TAG);
+      return session().save_work_part();
+    });
   });
 }
 

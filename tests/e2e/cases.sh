@@ -511,9 +511,9 @@ case_batch_snapshot_save() {
 }
 
 # A save that fails for a reason of the host's own (here the temporary file's
-# name is too long for the file system): the plug-in logs the save as passed,
-# so the command must name the part on standard error and end with status 6;
-# the part file stays as it was.
+# name is too long for the file system, then a refusal the part file
+# injects): the plug-in logs the save as passed, so the command must name the
+# part on standard error and end with status 7; the part file stays as it was.
 case_batch_save_failure() {
   mkdir -p out/run
   local name
@@ -525,4 +525,9 @@ case_batch_save_failure() {
   ls | grep -c '\.tmp' >out/run/temporary_files.txt
   # The temporary file's name carries the process id.
   sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/run/batch.stderr
+  mkdir -p out/refused
+  cp bad/fail_save_work_only.prt refused.prt
+  run_orvel refused/batch batch --single-part refused.prt --outdir out/refused --action none \
+    --save 1 --syslog out/refused/syslog.txt
+  cmp -s refused.prt bad/fail_save_work_only.prt || echo "the part file changed" >out/refused/changed.txt
 }
