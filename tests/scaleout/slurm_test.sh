@@ -19,6 +19,10 @@ for tool in slurmctld slurmd munged mungekey sbatch scontrol sinfo; do
     { echo "SKIP: $tool is missing; scripts/install-deps installs slurm-wlm and munge"; exit 77; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: the Slurm test starts the node daemon and needs root"; exit 77; }
+# slurmd of Slurm 22.05 cannot start without a control group file system
+# (a chroot or a container without /sys/fs/cgroup); a booted machine has one.
+mountpoint -q /sys/fs/cgroup ||
+  { echo "SKIP: no control group file system at /sys/fs/cgroup, which slurmd needs"; exit 77; }
 
 rm -rf "$work"
 mkdir -p "$work"
