@@ -487,3 +487,12 @@ case_batch_save_failure() {
   # The temporary file's name carries the process id.
   sed -i -E 's/\.tmp[0-9]+/.tmpPID/' out/run/batch.stderr
 }
+
+# A chain of sub-assemblies 40 deep (the bench generator's, seeded): every
+# component at its own level with its handle, each sub-assembly's active
+# arrangement, the bodies shown through all of them and the mass of the
+# whole chain.
+case_deep_chain() {
+  python3 "$source/bench/gen_sets.py" chain chain 40 >/dev/null
+  VETR_outdir=out run_orvel chain interactive chain/chain_0000.prt --syslog out/chain.syslog
+}
