@@ -197,6 +197,29 @@ class FastValue {
   mutable size_t cursor_index_ = 0;
 };
 
+// The JSON pointer of a value, worked out only for a message: the
+// pointer of its container or a text, followed by a field name or an
+// element's index.
+class Where {
+ public:
+  Where(const std::string &path) : base_(&path) {}  // NOLINT: a path is a place
+  Where(const char *pointer) : field_(pointer) {}   // NOLINT: so is a constant one
+  Where(const std::string &path, const char *field) : base_(&path), field_(field) {}
+  Where(const Where &parent, size_t index) : parent_(&parent), index_(index) {}
+  std::string str() const {
+    std::string s = parent_ ? parent_->str() : base_ ? *base_ : std::string();
+    if (field_) s += field_;
+    if (parent_) s += "/" + std::to_string(index_);
+    return s;
+  }
+
+ private:
+  const std::string *base_ = nullptr;
+  const Where *parent_ = nullptr;
+  const char *field_ = nullptr;
+  size_t index_ = 0;
+};
+
 template <typename Value>
 class Reader {
  public:
@@ -275,56 +298,57 @@ class Reader {
   }
 
   // A text of the host: ISO-8859-1, at most `max` characters.
-  std::string text(const Value &v, const std::string &path, size_t max) const {
-    if (!v.is_string()) fail(path, "expected a string");
+  std::string text(const Value &v, const Where &where, size_t max) const {
+    if (!v.is_string()) fail(where.str(), "expected a string");
     std::optional<std::string> latin1 = utf8_to_latin1(v.str());
-    if (!latin1) fail(path, "text holds a character beyond ISO-8859-1");
+    if (!latin1) fail(where.str(), "text holds a character beyond ISO-8859-1");
     const std::string &s = *latin1;
     if (max != std::string::npos && s.size() > max) {
-      fail(path, "text of " + std::to_string(s.size()) + " characters is longer than " +
-                     std::to_string(max));
+      fail(where.str(), "text of " + std::to_string(s.size()) + " characters is longer than " +
+                            std::to_string(max));
     }
     return s;
   }
 
-  int integer(const Value &v, const std::string &path, long long min, long long max) const {
-    if (!v.is_number_integer()) fail(path, "expected an integer");
+  int integer(const Value &v, const Where &where, long long min, long long max) const {
+    if (!v.is_number_integer()) fail(where.str(), "expected an integer");
     long long value = v.integer();
     if (value < min || value > max) {
-      fail(path, "value " + std::to_string(value) + " is outside " + std::to_string(min) + " to " +
-                     std::to_string(max));
+      fail(where.str(), "value " + std::to_string(value) + " is outside " + std::to_string(min) +
+                            " to " + std::to_string(max));
     }
     return static_cast<int>(value);
   }
 
-  double number(const Value &v, const std::string &path) const {
-    if (!v.is_number()) fail(path, "expected a number");
+  double number(const Value &v, const Where &where) const {
+    if (!v.is_number()) fail(where.str(), "expected a number");
     double value = v.number();
-    if (!std::isfinite(value)) fail(path, "expected a finite number");
+    if (!std::isfinite(value)) fail(where.str(), "expected a finite number");
     return value;
   }
 
   // A host code that some call fails with: not 0 and with a message.
-  int host_code(const Value &v, const std::string &path) const {
-    int code = integer(v, path, INT32_MIN, INT32_MAX);
-    if (code == 0) fail(path, "code 0 is not a failure");
-    if (!code_message(code)) fail(path, "unknown host code " + std::to_string(code));
+  int host_code(const Value &v, const Where &where) const {
+    int code = integer(v, where, INT32_MIN, INT32_MAX);
+    if (code == 0) fail(where.str(), "code 0 is not a failure");
+    if (!code_message(code)) fail(where.str(), "unknown host code " + std::to_string(code));
     return code;
   }
 
-  bool boolean(const Value &v, const std::string &path) const {
-    if (!v.is_boolean()) fail(path, "expected true or false");
+  bool boolean(const Value &v, const Where &where) const {
+    if (!v.is_boolean()) fail(where.str(), "expected true or false");
     return v.boolean();
   }
 
-  geom::Vec3 vec3(const Value &v, const std::string &path) const {
-    if (!v.is_array() || v.size() != 3) fail(path, "expected an array of three numbers");
-    return {number(v[0], path + "/0"), number(v[1], path + "/1"), number(v[2], path + "/2")};
+  geom::Vec3 vec3(const Value &v, const Where &where) const {
+    if (!v.is_array() || v.size() != 3) fail(where.str(), "expected an array of three numbers");
+    return {number(v[0], Where(where, 0)), number(v[1], Where(where, 1)),
+            number(v[2], Where(where, 2))};
   }
 
-  std::string id_text(const Value &v, const std::string &path) const {
-    std::string id = text(v, path, 255);
-    if (id.empty()) fail(path, "empty id");
+  std::string id_text(const Value &v, const Where &where) const {
+    std::string id = text(v, where, 255);
+    if (id.empty()) fail(where.str(), "empty id");
     return id;
   }
 
@@ -340,13 +364,14 @@ class Reader {
       need_object(e, p);
       check_fields(e, p, {"version", "time", "program", "user", "machine"});
       HistoryEntry entry;
-      entry.version = integer(required(e, "version", p), p + "/version", INT32_MIN, INT32_MAX);
-      entry.time = integer(required(e, "time", p), p + "/time", INT32_MIN, INT32_MAX);
+      entry.version =
+          integer(required(e, "version", p), Where(p, "/version"), INT32_MIN, INT32_MAX);
+      entry.time = integer(required(e, "time", p), Where(p, "/time"), INT32_MIN, INT32_MAX);
       if (std::optional<Value> t = field(e, "program"))
-        entry.program = text(*t, p + "/program", 255);
-      if (std::optional<Value> t = field(e, "user")) entry.user = text(*t, p + "/user", 255);
+        entry.program = text(*t, Where(p, "/program"), 255);
+      if (std::optional<Value> t = field(e, "user")) entry.user = text(*t, Where(p, "/user"), 255);
       if (std::optional<Value> t = field(e, "machine"))
-        entry.machine = text(*t, p + "/machine", 255);
+        entry.machine = text(*t, Where(p, "/machine"), 255);
       part_->history.push_back(std::move(entry));
     }
   }
@@ -361,10 +386,10 @@ class Reader {
       need_object(e, p);
       check_fields(e, p, {"title", "type", "value"});
       Attribute a;
-      a.title = text(required(e, "title", p), p + "/title", kMaxAttributeTitle);
+      a.title = text(required(e, "title", p), Where(p, "/title"), kMaxAttributeTitle);
       if (a.title.empty()) fail(p + "/title", "empty attribute title");
       if (!titles.insert(a.title).second) fail(p + "/title", "duplicate attribute title");
-      std::string type = text(required(e, "type", p), p + "/type", 16);
+      std::string type = text(required(e, "type", p), Where(p, "/type"), 16);
       const Value &value = required(e, "value", p);
       std::string vp = p + "/value";
       if (type == "integer") {
@@ -396,7 +421,7 @@ class Reader {
 
   void read_object(const Value &e, const std::string &p) {
     need_object(e, p);
-    std::string kind = text(required(e, "kind", p), p + "/kind", 64);
+    std::string kind = text(required(e, "kind", p), Where(p, "/kind"), 64);
     std::unique_ptr<Object> object;
     if (kind == "expression") {
       object = expression(e, p);
@@ -412,20 +437,20 @@ class Reader {
     } else if (kind == "arrangement") {
       check_fields(e, p, common_fields({"active"}));
       auto a = std::make_unique<Arrangement>();
-      if (std::optional<Value> v = field(e, "active")) a->active = boolean(*v, p + "/active");
+      if (std::optional<Value> v = field(e, "active")) a->active = boolean(*v, Where(p, "/active"));
       object = std::move(a);
     } else if (kind == "component") {
       object = component(e, p);
     } else if (kind == "point") {
       check_fields(e, p, common_fields({"coordinates"}));
       auto point = std::make_unique<Point>();
-      point->at = vec3(required(e, "coordinates", p), p + "/coordinates");
+      point->at = vec3(required(e, "coordinates", p), Where(p, "/coordinates"));
       object = std::move(point);
     } else if (kind == "line") {
       check_fields(e, p, common_fields({"start", "end"}));
       auto line = std::make_unique<Line>();
-      line->start = vec3(required(e, "start", p), p + "/start");
-      line->end = vec3(required(e, "end", p), p + "/end");
+      line->start = vec3(required(e, "start", p), Where(p, "/start"));
+      line->end = vec3(required(e, "end", p), Where(p, "/end"));
       object = std::move(line);
     } else if (kind == "arc") {
       object = arc(e, p);
@@ -439,7 +464,7 @@ class Reader {
       fail(p + "/kind", "unknown kind \"" + kind + "\"");
     }
     common(e, p, *object, kind);
-    paths_.emplace(object.get(), p);
+    if (object->type == ZK_arrangement_type) paths_.emplace(object.get(), p);
     part_->add(std::move(object));
   }
 
@@ -457,21 +482,21 @@ class Reader {
   }
 
   void common(const Value &e, const std::string &p, Object &o, const std::string &kind) {
-    o.id = id_text(required(e, "id", p), p + "/id");
+    o.id = id_text(required(e, "id", p), Where(p, "/id"));
     if (part_->find_by_id(o.id)) fail(p + "/id", "duplicate id \"" + o.id + "\"");
     if (std::optional<Value> v = field(e, "name")) {
       size_t max = kind == "reference_set" ? kMaxRefsetName : kMaxObjectName;
-      o.name = text(*v, p + "/name", max);
+      o.name = text(*v, Where(p, "/name"), max);
     }
     if (std::optional<Value> v = field(e, "handle")) {
-      o.handle = text(*v, p + "/handle", 255);
+      o.handle = text(*v, Where(p, "/handle"), 255);
       if (o.handle.empty()) fail(p + "/handle", "empty handle");
       o.handle_given = true;
     } else {
       o.handle = o.id;
     }
     if (std::optional<Value> v = field(e, "status")) {
-      std::string s = text(*v, p + "/status", 16);
+      std::string s = text(*v, Where(p, "/status"), 16);
       int status = -1;
       for (int i = 0; i < 4; ++i) {
         if (s == kStatusNames[i]) status = i;
@@ -485,21 +510,22 @@ class Reader {
       if (kind == layered) o.layer = 1;
     }
     if (std::optional<Value> v = field(e, "layer"))
-      o.layer = integer(*v, p + "/layer", 0, ZK_LAYER_MAX);
+      o.layer = integer(*v, Where(p, "/layer"), 0, ZK_LAYER_MAX);
     if (std::optional<Value> v = field(e, "color"))
-      o.color = integer(*v, p + "/color", 0, INT32_MAX);
-    if (std::optional<Value> v = field(e, "font")) o.font = integer(*v, p + "/font", 0, INT32_MAX);
+      o.color = integer(*v, Where(p, "/color"), 0, INT32_MAX);
+    if (std::optional<Value> v = field(e, "font"))
+      o.font = integer(*v, Where(p, "/font"), 0, INT32_MAX);
     if (std::optional<Value> v = field(e, "line_width")) {
-      o.line_width = integer(*v, p + "/line_width", 0, INT32_MAX);
+      o.line_width = integer(*v, Where(p, "/line_width"), 0, INT32_MAX);
     }
     if (std::optional<Value> v = field(e, "blank"))
-      o.blank_status = boolean(*v, p + "/blank") ? 1 : 0;
+      o.blank_status = boolean(*v, Where(p, "/blank")) ? 1 : 0;
     if (std::optional<Value> v = field(e, "attributes"))
       o.attributes = attributes(*v, p + "/attributes");
     if (std::optional<Value> v = field(e, "displayable"))
-      o.displayable = boolean(*v, p + "/displayable");
+      o.displayable = boolean(*v, Where(p, "/displayable"));
     if (std::optional<Value> v = field(e, "transferable")) {
-      o.transferable = boolean(*v, p + "/transferable");
+      o.transferable = boolean(*v, Where(p, "/transferable"));
     }
     if (std::optional<Value> v = field(e, "view")) {
       Object *raw = &o;
@@ -511,12 +537,13 @@ class Reader {
   std::unique_ptr<Object> arc(const Value &e, const std::string &p) {
     check_fields(e, p, common_fields({"centre", "radius", "start_angle", "end_angle"}));
     auto a = std::make_unique<Arc>();
-    a->centre = vec3(required(e, "centre", p), p + "/centre");
-    a->radius = number(required(e, "radius", p), p + "/radius");
+    a->centre = vec3(required(e, "centre", p), Where(p, "/centre"));
+    a->radius = number(required(e, "radius", p), Where(p, "/radius"));
     if (a->radius <= 0) fail(p + "/radius", "radius must be positive");
     if (std::optional<Value> v = field(e, "start_angle"))
-      a->start_angle = number(*v, p + "/start_angle");
-    if (std::optional<Value> v = field(e, "end_angle")) a->end_angle = number(*v, p + "/end_angle");
+      a->start_angle = number(*v, Where(p, "/start_angle"));
+    if (std::optional<Value> v = field(e, "end_angle"))
+      a->end_angle = number(*v, Where(p, "/end_angle"));
     return a;
   }
 
@@ -536,9 +563,9 @@ class Reader {
       }
     }
     if (std::optional<Value> v = field(e, "out_of_date"))
-      d->out_of_date = boolean(*v, p + "/out_of_date");
+      d->out_of_date = boolean(*v, Where(p, "/out_of_date"));
     if (std::optional<Value> v = field(e, "updatable"))
-      d->updatable = boolean(*v, p + "/updatable");
+      d->updatable = boolean(*v, Where(p, "/updatable"));
     return d;
   }
 
@@ -549,10 +576,10 @@ class Reader {
     auto w = std::make_unique<View>();
     View *raw = w.get();
     if (std::optional<Value> v = field(e, "view_type")) {
-      w->view_type = integer(*v, p + "/view_type", INT32_MIN, INT32_MAX);
+      w->view_type = integer(*v, Where(p, "/view_type"), INT32_MIN, INT32_MAX);
     }
     if (std::optional<Value> v = field(e, "view_subtype")) {
-      w->view_subtype = integer(*v, p + "/view_subtype", INT32_MIN, INT32_MAX);
+      w->view_subtype = integer(*v, Where(p, "/view_subtype"), INT32_MIN, INT32_MAX);
     }
     if (std::optional<Value> v = field(e, "reference_point")) {
       numbers(*v, p + "/reference_point", w->reference_point, 2);
@@ -562,15 +589,15 @@ class Reader {
             [raw](Object *o) { raw->anchor = static_cast<Point *>(o); });
     }
     if (std::optional<Value> v = field(e, "scale")) {
-      w->scale = number(*v, p + "/scale");
+      w->scale = number(*v, Where(p, "/scale"));
       if (w->scale <= 0) fail(p + "/scale", "scale must be positive");
     }
-    if (std::optional<Value> v = field(e, "angle")) w->angle = number(*v, p + "/angle");
+    if (std::optional<Value> v = field(e, "angle")) w->angle = number(*v, Where(p, "/angle"));
     if (std::optional<Value> v = field(e, "borders")) numbers(*v, p + "/borders", w->borders, 4);
     if (std::optional<Value> v = field(e, "out_of_date"))
-      w->out_of_date = boolean(*v, p + "/out_of_date");
+      w->out_of_date = boolean(*v, Where(p, "/out_of_date"));
     if (std::optional<Value> v = field(e, "update_failure")) {
-      w->update_failure = host_code(*v, p + "/update_failure");
+      w->update_failure = host_code(*v, Where(p, "/update_failure"));
     }
     if (std::optional<Value> v = field(e, "notes")) {
       need_array(*v, p + "/notes");
@@ -595,10 +622,10 @@ class Reader {
         common_fields({"subtype", "origin", "associated", "texts", "retained", "sketch_value"}));
     int subtype = 0;
     if (std::optional<Value> v = field(e, "subtype"))
-      subtype = integer(*v, p + "/subtype", 0, INT32_MAX);
+      subtype = integer(*v, Where(p, "/subtype"), 0, INT32_MAX);
     auto a = std::make_unique<Annotation>(type, subtype);
     Annotation *raw = a.get();
-    if (std::optional<Value> v = field(e, "origin")) a->origin = vec3(*v, p + "/origin");
+    if (std::optional<Value> v = field(e, "origin")) a->origin = vec3(*v, Where(p, "/origin"));
     if (std::optional<Value> v = field(e, "associated")) {
       need_array(*v, p + "/associated");
       for (size_t i = 0; i < v->size(); ++i) {
@@ -612,9 +639,10 @@ class Reader {
         a->texts.push_back(text_block((*v)[i], p + "/texts/" + std::to_string(i)));
       }
     }
-    if (std::optional<Value> v = field(e, "retained")) a->retained = boolean(*v, p + "/retained");
+    if (std::optional<Value> v = field(e, "retained"))
+      a->retained = boolean(*v, Where(p, "/retained"));
     if (std::optional<Value> v = field(e, "sketch_value"))
-      a->sketch_value = number(*v, p + "/sketch_value");
+      a->sketch_value = number(*v, Where(p, "/sketch_value"));
     return a;
   }
 
@@ -623,10 +651,11 @@ class Reader {
     check_fields(v, p, {"type", "font", "size", "angle", "lines"});
     TextBlock t;
     if (std::optional<Value> x = field(v, "type"))
-      t.type = integer(*x, p + "/type", INT32_MIN, INT32_MAX);
-    if (std::optional<Value> x = field(v, "font")) t.font = integer(*x, p + "/font", 0, INT32_MAX);
-    if (std::optional<Value> x = field(v, "size")) t.size = number(*x, p + "/size");
-    if (std::optional<Value> x = field(v, "angle")) t.angle = number(*x, p + "/angle");
+      t.type = integer(*x, Where(p, "/type"), INT32_MIN, INT32_MAX);
+    if (std::optional<Value> x = field(v, "font"))
+      t.font = integer(*x, Where(p, "/font"), 0, INT32_MAX);
+    if (std::optional<Value> x = field(v, "size")) t.size = number(*x, Where(p, "/size"));
+    if (std::optional<Value> x = field(v, "angle")) t.angle = number(*x, Where(p, "/angle"));
     const Value &lines = required(v, "lines", p);
     need_array(lines, p + "/lines");
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -639,8 +668,8 @@ class Reader {
     check_fields(e, p, common_fields({"formula", "value"}));
     auto x = std::make_unique<Expression>();
     if (!field(e, "name")) fail(p, "missing required field \"name\"");
-    x->formula = text(required(e, "formula", p), p + "/formula", std::string::npos);
-    x->value = number(required(e, "value", p), p + "/value");
+    x->formula = text(required(e, "formula", p), Where(p, "/formula"), std::string::npos);
+    x->value = number(required(e, "value", p), Where(p, "/value"));
     return x;
   }
 
@@ -648,12 +677,12 @@ class Reader {
     check_fields(e, p, common_fields({"feature_type", "suppressed", "update_failure"}));
     auto f = std::make_unique<Feature>();
     if (std::optional<Value> v = field(e, "feature_type")) {
-      f->feature_type = text(*v, p + "/feature_type", kMaxObjectName);
+      f->feature_type = text(*v, Where(p, "/feature_type"), kMaxObjectName);
     }
     if (std::optional<Value> v = field(e, "suppressed"))
-      f->suppressed = boolean(*v, p + "/suppressed");
+      f->suppressed = boolean(*v, Where(p, "/suppressed"));
     if (std::optional<Value> v = field(e, "update_failure")) {
-      f->update_failure = host_code(*v, p + "/update_failure");
+      f->update_failure = host_code(*v, Where(p, "/update_failure"));
     }
     return f;
   }
@@ -663,7 +692,7 @@ class Reader {
     auto b = std::make_unique<Body>();
     Body *raw = b.get();
     if (std::optional<Value> v = field(e, "body_type")) {
-      std::string t = text(*v, p + "/body_type", 16);
+      std::string t = text(*v, Where(p, "/body_type"), 16);
       if (t == "solid") {
         b->body_type = ZK_MODL_SOLID_BODY;
       } else if (t == "sheet") {
@@ -673,7 +702,7 @@ class Reader {
       }
     }
     if (std::optional<Value> v = field(e, "density")) {
-      b->density = number(*v, p + "/density");
+      b->density = number(*v, Where(p, "/density"));
       if (b->density < 0) fail(p + "/density", "negative density");
     }
     if (std::optional<Value> v = field(e, "material")) {
@@ -711,23 +740,23 @@ class Reader {
 
   geom::Shape shape(const Value &v, const std::string &p) const {
     need_object(v, p);
-    std::string type = text(required(v, "type", p), p + "/type", 16);
+    std::string type = text(required(v, "type", p), Where(p, "/type"), 16);
     if (type == "block") {
       check_fields(v, p, {"type", "corner", "size"});
-      return geom::Block{vec3(required(v, "corner", p), p + "/corner"),
-                         vec3(required(v, "size", p), p + "/size")};
+      return geom::Block{vec3(required(v, "corner", p), Where(p, "/corner")),
+                         vec3(required(v, "size", p), Where(p, "/size"))};
     }
     if (type == "cylinder") {
       check_fields(v, p, {"type", "base", "axis", "radius", "height"});
-      return geom::Cylinder{vec3(required(v, "base", p), p + "/base"),
-                            vec3(required(v, "axis", p), p + "/axis"),
-                            number(required(v, "radius", p), p + "/radius"),
-                            number(required(v, "height", p), p + "/height")};
+      return geom::Cylinder{vec3(required(v, "base", p), Where(p, "/base")),
+                            vec3(required(v, "axis", p), Where(p, "/axis")),
+                            number(required(v, "radius", p), Where(p, "/radius")),
+                            number(required(v, "height", p), Where(p, "/height"))};
     }
     if (type == "sphere") {
       check_fields(v, p, {"type", "centre", "radius"});
-      return geom::Sphere{vec3(required(v, "centre", p), p + "/centre"),
-                          number(required(v, "radius", p), p + "/radius")};
+      return geom::Sphere{vec3(required(v, "centre", p), Where(p, "/centre")),
+                          number(required(v, "radius", p), Where(p, "/radius"))};
     }
     if (type == "mesh") {
       check_fields(v, p, {"type", "vertices", "triangles"});
@@ -735,17 +764,18 @@ class Reader {
       const Value &vertices = required(v, "vertices", p);
       need_array(vertices, p + "/vertices");
       for (size_t i = 0; i < vertices.size(); ++i) {
-        mesh.vertices.push_back(vec3(vertices[i], p + "/vertices/" + std::to_string(i)));
+        mesh.vertices.push_back(vec3(vertices[i], Where(Where(p, "/vertices"), i)));
       }
       const Value &triangles = required(v, "triangles", p);
       need_array(triangles, p + "/triangles");
       for (size_t i = 0; i < triangles.size(); ++i) {
-        std::string tp = p + "/triangles/" + std::to_string(i);
+        Where triangles_at(p, "/triangles");
+        Where tp(triangles_at, i);
         const Value &t = triangles[i];
-        if (!t.is_array() || t.size() != 3) fail(tp, "expected three vertex indices");
-        mesh.triangles.push_back({integer(t[0], tp + "/0", 0, INT32_MAX),
-                                  integer(t[1], tp + "/1", 0, INT32_MAX),
-                                  integer(t[2], tp + "/2", 0, INT32_MAX)});
+        if (!t.is_array() || t.size() != 3) fail(tp.str(), "expected three vertex indices");
+        mesh.triangles.push_back({integer(t[0], Where(tp, 0), 0, INT32_MAX),
+                                  integer(t[1], Where(tp, 1), 0, INT32_MAX),
+                                  integer(t[2], Where(tp, 2), 0, INT32_MAX)});
       }
       return mesh;
     }
@@ -779,13 +809,13 @@ class Reader {
     c->file = std::string(file.str());
     if (c->file.empty()) fail(p + "/part", "empty part file name");
     if (std::optional<Value> v = field(e, "instance_name")) {
-      c->instance_name = text(*v, p + "/instance_name", kMaxInstanceName);
+      c->instance_name = text(*v, Where(p, "/instance_name"), kMaxInstanceName);
     }
     if (std::optional<Value> v = field(e, "reference_set")) {
-      c->refset_name = text(*v, p + "/reference_set", kMaxRefsetName);
+      c->refset_name = text(*v, Where(p, "/reference_set"), kMaxRefsetName);
     }
     if (std::optional<Value> v = field(e, "origin")) {
-      c->origin = vec3(*v, p + "/origin");
+      c->origin = vec3(*v, Where(p, "/origin"));
       // The moments about the origin grow with the square of the distance.
       const double limit = std::sqrt(std::numeric_limits<double>::max());
       for (double x : {c->origin.x, c->origin.y, c->origin.z}) {
@@ -796,7 +826,7 @@ class Reader {
     }
     if (std::optional<Value> v = field(e, "orientation")) orientation(*v, p + "/orientation", *c);
     if (std::optional<Value> v = field(e, "suppressed"))
-      c->suppressed = boolean(*v, p + "/suppressed");
+      c->suppressed = boolean(*v, Where(p, "/suppressed"));
     if (std::optional<Value> v = field(e, "suppression_expression")) {
       refer(*v, p + "/suppression_expression", ZK_expression_type,
             [raw](Object *o) { raw->suppression = static_cast<Expression *>(o); });
@@ -806,12 +836,12 @@ class Reader {
       need_object(*v, mp);
       check_fields(*v, mp, {"name", "mated", "constraints", "suppressed"});
       Mating m;
-      m.name = text(required(*v, "name", mp), mp + "/name", kMaxObjectName);
+      m.name = text(required(*v, "name", mp), Where(mp, "/name"), kMaxObjectName);
       if (std::optional<Value> x = field(*v, "constraints")) {
-        m.constraints = integer(*x, mp + "/constraints", 0, INT32_MAX);
+        m.constraints = integer(*x, Where(mp, "/constraints"), 0, INT32_MAX);
       }
       if (std::optional<Value> x = field(*v, "suppressed"))
-        m.suppressed = boolean(*x, mp + "/suppressed");
+        m.suppressed = boolean(*x, Where(mp, "/suppressed"));
       c->mating = m;
       if (std::optional<Value> x = field(*v, "mated")) {
         refer(*x, mp + "/mated", ZK_occ_instance_type,
@@ -824,7 +854,7 @@ class Reader {
   void orientation(const Value &v, const std::string &p, Instance &c) const {
     if (!v.is_array() || v.size() != 3) fail(p, "expected three rows of three numbers");
     for (int i = 0; i < 3; ++i) {
-      geom::Vec3 row = vec3(v[i], p + "/" + std::to_string(i));
+      geom::Vec3 row = vec3(v[i], Where(Where(p), i));
       c.orientation[i][0] = row.x;
       c.orientation[i][1] = row.y;
       c.orientation[i][2] = row.z;
@@ -852,16 +882,16 @@ class Reader {
       need_object(e, p);
       check_fields(e, p, {"call", "code", "skip", "times", "object"});
       FailureSpec f;
-      f.call = text(required(e, "call", p), p + "/call", 64);
+      f.call = text(required(e, "call", p), Where(p, "/call"), 64);
       if (f.call.empty()) fail(p + "/call", "empty call name");
-      f.code = integer(required(e, "code", p), p + "/code", INT32_MIN, INT32_MAX);
+      f.code = integer(required(e, "code", p), Where(p, "/code"), INT32_MIN, INT32_MAX);
       if (f.code == 0) fail(p + "/code", "code 0 is not a failure");
       if (std::optional<Value> x = field(e, "skip"))
-        f.skip = integer(*x, p + "/skip", 0, INT32_MAX);
+        f.skip = integer(*x, Where(p, "/skip"), 0, INT32_MAX);
       if (std::optional<Value> x = field(e, "times"))
-        f.times = integer(*x, p + "/times", 1, INT32_MAX);
+        f.times = integer(*x, Where(p, "/times"), 1, INT32_MAX);
       if (std::optional<Value> x = field(e, "object")) {
-        f.object_id = id_text(*x, p + "/object");
+        f.object_id = id_text(*x, Where(p, "/object"));
         f.object = part_->find_by_id(f.object_id);
         if (!f.object) fail(p + "/object", "unknown reference \"" + f.object_id + "\"");
       }
