@@ -3,7 +3,8 @@
 
   gen_sets.py chain OUTDIR DEPTH   a chain of sub-assemblies DEPTH deep: each
                                    part holds two bodies and one component of
-                                   the next; the top is OUTDIR/chain_0000.prt
+                                   the next with an active arrangement; the
+                                   top is OUTDIR/chain_0000.prt
   gen_sets.py batch OUTDIR COUNT   COUNT distinct small parts and a part list
                                    naming them all (OUTDIR/parts.txt)
 
@@ -25,6 +26,8 @@ def write_chain(outdir, depth):
         add_bodies(objs, rng, 2, level, add_materials(objs))
         if level < depth:
             add_components(objs, rng, ["chain_%04d.prt" % (level + 1)], level)
+            # The check names the active arrangement of every sub-assembly.
+            objs.add("arrangement", name="LEVEL_%d" % level, active=True)
         write_part(outdir, "chain_%04d.prt" % level, part_document(objs, "chain %d" % level))
     print("%s: chain of depth %d" % (os.path.join(outdir, "chain_0000.prt"), depth))
 

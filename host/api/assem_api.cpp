@@ -246,6 +246,8 @@ int ZK_ASSEM_ask_mc_data_of_compnt(tag_t component_tag, logical *mated, ZK_ASSEM
     const std::optional<model::Mating> &m = occ->instance->mating;
     if (!m) return kOk;
     *mated = 1;
+    // Partners are linked once all the siblings are built.
+    session().build_occurrences(*occ->part);
     mc->mated_object = occ->mated ? occ->mated->tag : NULL_TAG;
     copy_out(mc->name, ZK_OBJ_NAME_BUFSIZE, m->name);
     mc->num_constraints = m->constraints;

@@ -38,8 +38,14 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
       return kInvalidTag;
     }
     ORVEL_INJECT(part);
-    // Components and bodies include the part's occurrences.
-    if (type == ZK_component_type || type == ZK_solid_type) session().build_occurrences(*p);
+    // Components and bodies include the part's occurrences, built as far as
+    // the cycle steps.
+    if (type == ZK_component_type || type == ZK_solid_type) {
+      model::Object *current = *object == NULL_TAG ? nullptr : session().find(*object);
+      if (*object == NULL_TAG || (current && current->part == p && current->type == type)) {
+        session().build_occurrences_past(*p, type, current);
+      }
+    }
     const model::ObjectList *list = p->of_type(type);
     auto on_list = [&](const model::Object &o) {
       return o.part == p && o.type == type &&

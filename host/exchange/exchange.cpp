@@ -5,8 +5,6 @@
 
 #include <Standard_Failure.hxx>
 #include <XCAFApp_Application.hxx>
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -22,12 +20,6 @@ namespace orvel::exchange {
 namespace {
 
 using partfile::LoadError;
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // Closes the document when the parts have been built or the read failed;
 // the parts keep their own references to the shapes.
@@ -71,16 +63,8 @@ ExchangeTree read(const std::string &full_name, const std::string &file, const s
 
 }  // namespace
 
-std::string format_of(const std::string &path) {
-  const std::string extension = lower(std::filesystem::path(path).extension().string());
-  if (extension == ".step" || extension == ".stp") return "STEP";
-  if (extension == ".iges" || extension == ".igs") return "IGES";
-  if (extension == ".brep") return "BREP";
-  return "";
-}
-
-ExchangeTree read_exchange(const std::string &full_name, const std::string &file,
-                           const std::string &key) {
+ExchangeTree read_exchange_file(const std::string &full_name, const std::string &file,
+                                const std::string &key) {
   const std::string format = format_of(file);
   KernelFaultGuard guard;
   try {
@@ -104,3 +88,9 @@ ExchangeTree read_exchange(const std::string &full_name, const std::string &file
 }
 
 }  // namespace orvel::exchange
+
+// The entry the host looks up when it loads this module.
+extern "C" void orvel_exchange_read(const std::string *full_name, const std::string *file,
+                                    const std::string *key, orvel::exchange::ExchangeTree *tree) {
+  *tree = orvel::exchange::read_exchange_file(*full_name, *file, *key);
+}

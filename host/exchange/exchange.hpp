@@ -28,7 +28,16 @@ struct ExchangeTree {
 // the identity `key`, the other products `key#label`. Throws
 // partfile::LoadError for a file that cannot be read or holds no shape; no
 // exception of the kernel leaves this call.
+//
+// The readers and the modelling kernel live in their own module,
+// liborvel_exchange.so beside liborvel.so, loaded on the first exchange file:
+// a session that opens none does not pay for mapping and relocating the
+// kernel's libraries. A module that cannot be loaded fails the read.
 ExchangeTree read_exchange(const std::string &full_name, const std::string &file,
                            const std::string &key);
+
+// The same read inside the module, which read_exchange calls.
+ExchangeTree read_exchange_file(const std::string &full_name, const std::string &file,
+                                const std::string &key);
 
 }  // namespace orvel::exchange

@@ -139,8 +139,25 @@ void copy_display(const Object &from, Object &to) {
 }  // namespace
 
 bool Part::build_occurrences() {
-  if (occurrences_built_) return false;
-  occurrences_built_ = true;
+  bool built = start_occurrences();
+  while (add_next_occurrence()) built = true;
+  return built;
+}
+
+bool Part::build_occurrences_past(int type, const Object *after) {
+  bool built = start_occurrences();
+  auto reached = [&] {
+    const ObjectList *list = of_type(type);
+    return list && (after ? list->next(after) != nullptr : !list->empty());
+  };
+  while (!reached() && add_next_occurrence()) built = true;
+  return built;
+}
+
+// Makes the root occurrence, once; false when there is nothing to build.
+bool Part::start_occurrences() {
+  if (occurrences_started_) return false;
+  occurrences_started_ = true;
   const ObjectList *instances = of_type(ZK_occ_instance_type);
   if (!instances || instances->empty()) return false;
   auto root = std::make_unique<ComponentOcc>();
@@ -150,19 +167,26 @@ bool Part::build_occurrences() {
   root->part = this;
   root_ = root.get();
   owned_.push_back(std::move(root));
-  add_occurrences(root_, *this, std::nullopt);
+  pending_.push_back({root_, instances, instances->first(), std::nullopt, {}});
   return true;
 }
 
-// Adds the occurrences of the components of `shown` below `parent`, depth
-// first, each component's bodies before its own components. `filter` is
-// what the parent's component shows of `shown`.
-void Part::add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter &filter) {
-  std::unordered_map<const Instance *, ComponentOcc *> by_instance;
-  const ObjectList *instances = shown.of_type(ZK_occ_instance_type);
-  for (Object *o = instances ? instances->first() : nullptr; o; o = instances->next(o)) {
+// Adds the next component occurrence of the depth-first build with the
+// bodies it shows: each component's bodies come before its own components.
+// False when the tree is whole.
+bool Part::add_next_occurrence() {
+  while (!pending_.empty()) {
+    PendingLevel &level = pending_.back();
+    Object *o = level.next;
+    while (o && !shows(level.filter, o)) o = level.instances->next(o);
+    if (!o) {
+      link_matings(level);
+      pending_.pop_back();
+      continue;
+    }
+    level.next = level.instances->next(o);
     auto *instance = static_cast<Instance *>(o);
-    if (!shows(filter, instance)) continue;
+    ComponentOcc *parent = level.parent;
     auto occ = std::make_unique<ComponentOcc>();
     copy_display(*instance, *occ);
     occ->instance = instance;
@@ -173,23 +197,31 @@ void Part::add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter
     occ->suppressed = parent->suppressed || instance->suppressed;
     ComponentOcc *raw = add(std::move(occ));
     parent->children.push_back(raw);
-    by_instance[instance] = raw;
+    level.by_instance[instance] = raw;
     if (parent == root_) level_one_.emplace(instance, raw);
-    if (raw->suppressed || !raw->shown) continue;
+    if (raw->suppressed || !raw->shown) return true;
 
     MemberFilter members = shown_members(*instance);
     add_bodies(*raw, members);
-    add_occurrences(raw, *raw->shown, members);
+    const ObjectList *below = raw->shown->of_type(ZK_occ_instance_type);
+    if (below && !below->empty()) {
+      pending_.push_back({raw, below, below->first(), std::move(members), {}});
+    }
+    return true;
   }
+  return false;
+}
 
-  // A mating condition names another component of the same part, so its
-  // occurrence is a sibling; it may come later in the part, hence the second
-  // pass. A partner the reference set leaves out stays unlinked.
-  for (ComponentOcc *child : parent->children) {
+// A mating condition names another component of the same part, so its
+// occurrence is a sibling; it may come later in the part, hence linked once
+// all the siblings are there. A partner the reference set leaves out stays
+// unlinked.
+void Part::link_matings(const PendingLevel &level) {
+  for (ComponentOcc *child : level.parent->children) {
     const std::optional<Mating> &mating = child->instance->mating;
     if (!mating || !mating->mated) continue;
-    auto partner = by_instance.find(mating->mated);
-    if (partner != by_instance.end()) child->mated = partner->second;
+    auto partner = level.by_instance.find(mating->mated);
+    if (partner != level.by_instance.end()) child->mated = partner->second;
   }
 }
 

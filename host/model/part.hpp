@@ -3,8 +3,9 @@
 // An assembly part also holds its occurrence tree: a root occurrence, one
 // component occurrence per component at every depth and one occurrence body
 // per body shown through the components. The tree is built on demand (for
-// the work part, or when a caller asks a part for what the tree holds): a
-// component part loaded only to be shown through its assembly has none.
+// the work part, or when a caller asks a part for what the tree holds), and
+// only as far as asked: a component part loaded only to be shown through
+// its assembly has none.
 #pragma once
 
 #include <array>
@@ -115,10 +116,18 @@ class Part : public Object {
   bool has_components() const;
 
   // Builds the occurrence tree from the instances of this part and the parts
-  // below it, once; the parts below need no tree of their own. Returns
-  // whether it built anything now.
+  // below it, or what is still missing of it; the parts below need no tree
+  // of their own. Returns whether it built anything now.
   bool build_occurrences();
-  bool occurrences_built() const { return occurrences_built_; }
+  bool occurrences_built() const { return occurrences_started_ && pending_.empty(); }
+
+  // Builds the tree on, in the order of the whole build, until the list of
+  // `type` holds an object after `after` (none: any object) or the tree is
+  // whole. The lists then hold the start of what the whole tree gives them,
+  // so a caller stepping through one of them, such as asking whether a part
+  // has components, builds no more than it steps over. Returns whether it
+  // built anything now.
+  bool build_occurrences_past(int type, const Object *after);
 
   // The part's own solid bodies (not occurrences), in file order.
   const std::vector<Body *> &own_bodies() const { return own_bodies_; }
@@ -128,7 +137,18 @@ class Part : public Object {
 
  private:
   void adopt(std::unique_ptr<Object> object);
-  void add_occurrences(ComponentOcc *parent, Part &shown, const MemberFilter &filter);
+  // The tree is built depth first from a stack of components whose own
+  // components are still being added.
+  struct PendingLevel {
+    ComponentOcc *parent;
+    const ObjectList *instances;  // of the part the parent shows
+    Object *next;                 // the next instance to add, none when all are
+    MemberFilter filter;          // what the parent's component shows of that part
+    std::unordered_map<const Instance *, ComponentOcc *> by_instance;
+  };
+  bool start_occurrences();
+  bool add_next_occurrence();
+  void link_matings(const PendingLevel &level);
   void add_bodies(const ComponentOcc &occ, const MemberFilter &filter);
 
   std::vector<std::unique_ptr<Object>> owned_;
@@ -139,7 +159,8 @@ class Part : public Object {
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   std::vector<Body *> own_bodies_;
   ComponentOcc *root_ = nullptr;
-  bool occurrences_built_ = false;
+  bool occurrences_started_ = false;
+  std::vector<PendingLevel> pending_;
   int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;

@@ -3,7 +3,10 @@
 
 namespace orvel::partfile {
 
-std::optional<std::string> utf8_to_latin1(const std::string &utf8) {
+std::optional<std::string> utf8_to_latin1(std::string_view utf8) {
+  size_t ascii = 0;
+  while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+  if (ascii == utf8.size()) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {

@@ -4,12 +4,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvel::partfile {
 
 // The ISO-8859-1 form of a UTF-8 text; nothing when it holds a character
 // beyond U+00FF or is not valid UTF-8.
-std::optional<std::string> utf8_to_latin1(const std::string &utf8);
+std::optional<std::string> utf8_to_latin1(std::string_view utf8);
 
 // The UTF-8 form of an ISO-8859-1 text.
 std::string latin1_to_utf8(const std::string &latin1);

@@ -41,7 +41,18 @@ constexpr size_t kMaxTextLine = 1023;  // one line of a drafting object's text
 std::unique_ptr<model::Part> read_part(const std::string &file);
 
 // Parses part file text; `file` names it in errors. Throws LoadError.
+// Reads with parse_part_fast, and with parse_part_carefully what that
+// declines.
 std::unique_ptr<model::Part> parse_part(const std::string &text, const std::string &file);
+
+// The reading of a valid file with a fast parser (simdjson): none for a
+// file with any problem, repeated field names or a drawing-compare
+// snapshot, which parse_part_carefully reads instead.
+std::unique_ptr<model::Part> parse_part_fast(const std::string &text, const std::string &file);
+
+// The careful reading (nlohmann-json), which words every problem as a
+// LoadError.
+std::unique_ptr<model::Part> parse_part_carefully(const std::string &text, const std::string &file);
 
 // The part file text of `part` (its own objects, not its occurrences).
 std::string format_part(const model::Part &part);

@@ -72,6 +72,16 @@ void Session::register_part(model::Part &part) {
   }
 }
 
+void Session::register_new(model::Part &part, size_t from) {
+  const auto &owned = part.owned();
+  for (size_t i = from; i < owned.size(); ++i) {
+    model::Object &object = *owned[i];
+    if (object.tag != NULL_TAG) continue;
+    object.tag = new_tag();
+    tags_.emplace(object.tag, &object);
+  }
+}
+
 void Session::unregister_part(model::Part &part) {
   for (const auto &object : part.owned()) tags_.erase(object->tag);
   tags_.erase(part.tag);
@@ -161,7 +171,13 @@ OpenResult Session::open_part(const std::string &name) {
 }
 
 void Session::build_occurrences(model::Part &part) {
-  if (part.build_occurrences()) register_part(part);
+  size_t from = part.owned().size();
+  if (part.build_occurrences()) register_new(part, from);
+}
+
+void Session::build_occurrences_past(model::Part &part, int type, const model::Object *after) {
+  size_t from = part.owned().size();
+  if (part.build_occurrences_past(type, after)) register_new(part, from);
 }
 
 int Session::save_work_part() {

@@ -74,6 +74,9 @@ class Session {
   // new objects. Trees are built for what is asked (the work part, or a part
   // a caller asks for its components), not for every part loaded.
   void build_occurrences(model::Part &part);
+  // Builds it only until the list of `type` holds an object after `after`
+  // (none: any object); see model::Part::build_occurrences_past.
+  void build_occurrences_past(model::Part &part, int type, const model::Object *after);
   size_t part_count() const { return parts_.size(); }
 
   // PDM mode.
@@ -153,6 +156,8 @@ class Session {
 
  private:
   void register_part(model::Part &part);
+  // Tags the objects the part has owned since it owned `from` of them.
+  void register_new(model::Part &part, size_t from);
   void unregister_part(model::Part &part);
 
   HostOptions options_;

@@ -28,4 +28,6 @@ set(E2E_CASES
   batch_entities
   update_failure_sites
   batch_snapshot_save
-  batch_save_failure)
+  batch_save_failure
+  deep_chain
+)

@@ -531,3 +531,12 @@ case_batch_save_failure() {
     --save 1 --syslog out/refused/syslog.txt
   cmp -s refused.prt bad/fail_save_work_only.prt || echo "the part file changed" >out/refused/changed.txt
 }
+
+# A chain of sub-assemblies 40 deep (the bench generator's, seeded): every
+# component at its own level with its handle, each sub-assembly's active
+# arrangement, the bodies shown through all of them and the mass of the
+# whole chain.
+case_deep_chain() {
+  python3 "$source/bench/gen_sets.py" chain chain 40 >/dev/null
+  VETR_outdir=out run_orvel chain interactive chain/chain_0000.prt --syslog out/chain.syslog
+}

@@ -252,6 +252,48 @@ TEST_F(Assemblies, MateEachOccurrenceWithItsOwnSibling) {
   EXPECT_EQ(by_handle.count("#/t3/m2"), 0u);
 }
 
+// A part loaded only as a component builds its tree as far as a caller
+// steps, so asking each part of a deep chain whether it has components
+// stays linear; what the tree answers does not depend on that.
+TEST_F(Assemblies, BuildAComponentPartsTreeOnlyAsFarAsAskedWithTheSameAnswers) {
+  part("asm/pair.prt", R"json({"objects": [
+    {"id": "m1", "kind": "component", "part": "leaf.prt", "instance_name": "FIRST",
+     "mating": {"name": "FORWARD", "mated": "m2", "constraints": 1}},
+    {"id": "m2", "kind": "component", "part": "leaf.prt", "instance_name": "SECOND"}]})json");
+  part("asm/holder.prt", R"json({"objects": [
+    {"id": "h", "kind": "component", "part": "pair.prt", "instance_name": "HELD"}]})json");
+  tag_t holder = open("asm/holder.prt");
+  std::vector<tag_t> held = cycle(holder, ZK_component_type);
+  ASSERT_EQ(held.size(), 3u);
+  tag_t pair = ZK_ASSEM_ask_prototype_of_occ(held[0]);
+  model::Part *pair_part = session().find_part(pair);
+  ASSERT_NE(pair_part, nullptr);
+  EXPECT_EQ(pair_part->root_occurrence(), nullptr) << "shown through the holder only";
+
+  tag_t first = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(pair, ZK_component_type, &first), 0);
+  ASSERT_NE(first, NULL_TAG);
+  EXPECT_EQ(instance_name(first), "FIRST");
+  EXPECT_FALSE(pair_part->occurrences_built()) << "only the first component was asked for";
+
+  // The partner of a mating condition is a later sibling, built when asked.
+  ZK_ASSEM_mc_t mc;
+  ASSERT_EQ(ZK_ASSEM_init_mc(&mc), 0);
+  logical mated = 0;
+  ASSERT_EQ(ZK_ASSEM_ask_mc_data_of_compnt(first, &mated, &mc), 0);
+  EXPECT_EQ(mated, 1);
+  std::vector<tag_t> components = cycle(pair, ZK_component_type);
+  ASSERT_EQ(components.size(), 2u);
+  EXPECT_EQ(components[0], first);
+  EXPECT_EQ(instance_name(components[1]), "SECOND");
+  EXPECT_EQ(mc.mated_object, components[1]);
+
+  // Bodies through the components come in component order, each once.
+  std::vector<std::string> bodies;
+  for (tag_t b : cycle(pair, ZK_solid_type)) bodies.push_back(ZK_TAG_ask_handle_of_tag(b));
+  EXPECT_EQ(bodies, (std::vector<std::string>{"#/m1:lb1", "#/m1:lb2", "#/m2:lb1", "#/m2:lb2"}));
+}
+
 TEST_F(Assemblies, SetTheDensityOfAnOccurrenceOnItsPrototype) {
   std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
   tag_t prototype = ZK_ASSEM_ask_prototype_of_occ(bodies[3]);

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "api/codes.hpp"
@@ -246,6 +248,68 @@ TEST_F(PartFiles, KeepThePartNameAsGivenButNormalised) {
   ASSERT_EQ(ZK_PART_ask_part_name(p, name), 0);
   EXPECT_STREQ(name, "sub/a.prt");
   EXPECT_EQ(open("sub/a.prt"), p) << "an open part is not loaded twice";
+}
+
+// What a reading gives: the part's file text, or the error's whole text.
+std::string outcome(std::unique_ptr<model::Part> (*read)(const std::string &, const std::string &),
+                    const std::string &text) {
+  try {
+    std::unique_ptr<model::Part> part = read(text, "t.prt");
+    return part ? "part: " + partfile::format_part(*part) : "declined";
+  } catch (const partfile::LoadError &e) {
+    return "error " + std::to_string(e.code()) + ": " + e.what();
+  }
+}
+
+// The fast parser reads the valid files, the sample parts among them, into
+// the same part as the careful one; what it would read otherwise (repeated
+// names, a byte order mark, integers beyond 64 bits) or cannot read it
+// leaves to the careful one, so parts and messages are the careful ones.
+TEST_F(PartFiles, ReadFastWhatTheCarefulParserReadsTheSameWay) {
+  std::vector<std::string> valid = {kRichPart};
+  for (const auto &entry : fs::directory_iterator(ORVEL_SOURCE_DIR "/examples")) {
+    if (entry.path().extension() != ".prt") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    valid.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(valid.size(), 5u);
+  for (const std::string &text : valid) {
+    std::string careful = outcome(partfile::parse_part_carefully, text);
+    ASSERT_EQ(careful.rfind("part: ", 0), 0u) << careful;
+    if (text.find("\"snapshot\"") != std::string::npos) {
+      EXPECT_EQ(outcome(partfile::parse_part_fast, text), "declined");
+    } else {
+      EXPECT_EQ(outcome(partfile::parse_part_fast, text), careful);
+    }
+    EXPECT_EQ(outcome(partfile::parse_part, text), careful);
+  }
+
+  const std::string point = R"({"objects": [{"id": "p", "kind": "point", "coordinates": )";
+  for (const std::string &text : std::vector<std::string>{
+           point + "[-0, 0.0, -0.0]}]}",
+           point + "[1e308, -1e-400, 9223372036854775807]}]}",
+           point + "[18446744073709551616, 0, 0]}]}",
+           point + "[1e400, 0, 0]}]}",
+           R"({"units": 9223372036854775808})",
+           R"({"units": 18446744073709551615})",
+           R"({"description": "first", "description": "second"})",
+           R"({"objects": [{"id": "m", "kind": "feature", "kind": "material"}]})",
+           R"({"description": "a\u0000b\u00e9\"\\\/"})",
+           R"({"description": "\ud800"})",
+           "\xEF\xBB\xBF{\"units\": 1}",
+           R"({"units": 1)",
+           "",
+       }) {
+    SCOPED_TRACE(text);
+    std::string careful = outcome(partfile::parse_part_carefully, text);
+    std::string fast = outcome(partfile::parse_part_fast, text);
+    if (fast != "declined") {
+      EXPECT_EQ(fast, careful);
+    }
+    EXPECT_EQ(outcome(partfile::parse_part, text), careful);
+  }
+  EXPECT_EQ(outcome(partfile::parse_part_fast, R"({"description": "a", "description": "b"})"),
+            "declined");
 }
 
 TEST_F(PartFiles, SurviveLoadSaveLoadUnchanged) {
