@@ -1,7 +1,14 @@
 // The bounded copy and format helpers and the text tools for names.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +88,123 @@ TEST(BoundedText, FormatsExactlyWhatFitsAndNothingForAZeroSizedBuffer) {
   char untouched = '!';
   EXPECT_EQ(format_text(&untouched, 0, "%s", "anything"), 1);
   EXPECT_EQ(untouched, '!');
+}
+
+// format_text must give exactly the text and cut flag of vsnprintf, at
+// every capacity, whether it takes its own quick path (plain %s, %d, %ld,
+// %lu, %lf, %f and %% conversions) or hands the format to the C library.
+std::string reference_format(const char *format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  int needed = vsnprintf(nullptr, 0, format, args);
+  std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+  vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
+// Formats at every capacity from 1 to two past the whole text and compares
+// each result with the C library's; returns the first mismatch, or "".
+std::string mismatch_at_every_capacity(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string whole = reference_format(format, args);
+  va_end(args);
+  for (size_t size = 1; size <= whole.size() + 2; size++) {
+    GuardedBuffer buffer(size);
+    va_start(args, format);
+    int cut = vformat_text(buffer.data(), size, format, args);
+    va_end(args);
+    const std::string expected = whole.substr(0, size - 1);
+    if (std::string(buffer.data()) != expected || cut != (whole.size() >= size ? 1 : 0) ||
+        !buffer.guards_intact()) {
+      return std::string(format) + " at capacity " + std::to_string(size) + ": \"" + buffer.data() +
+             "\" instead of \"" + expected + "\"";
+    }
+  }
+  return "";
+}
+
+TEST(BoundedFormat, GivesTheCLibrarysTextAndCutAtEveryCapacity) {
+  const char *none = nullptr;
+  EXPECT_EQ(mismatch_at_every_capacity("          <Handle>%s</Handle>", "#1/2/3"), "");
+  EXPECT_EQ(mismatch_at_every_capacity("            <%s>%lf</%s>", "X1", -0.0078125, "X1"), "");
+  EXPECT_EQ(mismatch_at_every_capacity("%d|%d|%d|%ld|%ld|%lu|%lu", INT_MIN, INT_MAX, 0, LONG_MIN,
+                                       LONG_MAX, 0UL, ULONG_MAX),
+            "");
+  EXPECT_EQ(mismatch_at_every_capacity("%f %lf %lf %lf", 0.5, -0.0, 1e300, 123456789.1234565), "");
+  EXPECT_EQ(mismatch_at_every_capacity("100%% %s%%%d%%", "of", 7), "");
+  EXPECT_EQ(mismatch_at_every_capacity("%s[%s]", none, ""), "");
+  EXPECT_EQ(mismatch_at_every_capacity("no conversion at all"), "");
+  EXPECT_EQ(mismatch_at_every_capacity(""), "");
+  // Formats and values the quick path leaves to the C library.
+  EXPECT_EQ(mismatch_at_every_capacity("%5d|%-4s|%.2f|%x|%c|%e", 42, "ab", 2.345, 255, 'q', 1.5),
+            "");
+  EXPECT_EQ(mismatch_at_every_capacity("%lf %lf %lf %d", HUGE_VAL, -HUGE_VAL, NAN, 3), "");
+}
+
+// Six decimals rounded as printf rounds them, ties and the extremes included.
+TEST(BoundedFormat, WritesEveryDoubleAsTheCLibraryDoes) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> near(-1e4, 1e4);
+  char ours[400];
+  char theirs[400];
+  int checked = 0;
+  for (int i = 0; i < 200000; i++) {
+    double values[3] = {near(random), std::round(near(random) * 1e7) / 1e7, 0.0};
+    uint64_t bits = random();
+    std::memcpy(&values[2], &bits, sizeof(values[2]));
+    for (double value : values) {
+      format_text(ours, sizeof(ours), "%lf", value);
+      snprintf(theirs, sizeof(theirs), "%lf", value);
+      ASSERT_STREQ(ours, theirs) << "bits " << std::hexfloat << value;
+      checked++;
+    }
+  }
+  for (double value : {0.0078125, 0.0234375, 2.5e-7, 5e-7, 999999.9999995, 4.9e-324,
+                       1.7976931348623157e308, -1e-7}) {
+    format_text(ours, sizeof(ours), "%lf", value);
+    snprintf(theirs, sizeof(theirs), "%lf", value);
+    EXPECT_STREQ(ours, theirs);
+  }
+  EXPECT_EQ(checked, 600000);
+}
+
+// In a locale whose decimal point is a comma, doubles keep the comma the C
+// library writes. The locale is compiled for the test, from a definition of
+// its numbers alone.
+TEST(BoundedFormat, KeepsTheDecimalPointOfTheLocale) {
+  char dir[] = "/tmp/vettra-locale-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string source = std::string(dir) + "/comma.src";
+  FILE *definition = fopen(source.c_str(), "w");
+  ASSERT_NE(definition, nullptr);
+  fputs("LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n",
+        definition);
+  fclose(definition);
+  const std::string compile =
+      "localedef -c -i " + source + " -f ANSI_X3.4-1968 " + dir + "/xx_COMMA >/dev/null 2>&1";
+  int compiled = system(compile.c_str());
+  const char *old_path = getenv("LOCPATH");
+  const std::string saved_path = old_path ? old_path : "";
+  setenv("LOCPATH", dir, 1);
+  const char *set = compiled != -1 ? setlocale(LC_NUMERIC, "xx_COMMA") : nullptr;
+  char ours[64] = "";
+  char theirs[64] = "";
+  if (set != nullptr) {
+    format_text(ours, sizeof(ours), "<V>%lf</V>", 1.25);
+    snprintf(theirs, sizeof(theirs), "<V>%lf</V>", 1.25);
+    setlocale(LC_NUMERIC, "C");
+  }
+  if (old_path) {
+    setenv("LOCPATH", saved_path.c_str(), 1);
+  } else {
+    unsetenv("LOCPATH");
+  }
+  system(("rm -rf " + std::string(dir)).c_str());
+  if (set == nullptr) GTEST_SKIP() << "localedef cannot build a test locale here";
+  EXPECT_STREQ(theirs, "<V>1,250000</V>");
+  EXPECT_STREQ(ours, theirs);
 }
 
 struct ReplaceCase {

@@ -8,7 +8,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -31,6 +30,15 @@ static const int ESCAPE_STEP_COUNT = sizeof(ESCAPE_STEPS) / sizeof(ESCAPE_STEPS[
  * since the library was loaded. */
 static unsigned long lost_lines = 0;
 
+/* A write that stopped part way leaves the descriptor's offset just past the
+ * bytes that did reach the file (an append moves it to the end it wrote), so
+ * cutting the file there, less those bytes, gives it back as it was before the
+ * line. Only such a write pays for the extra calls. */
+static void take_back_partial_line(int fd, size_t written) {
+  off_t end = lseek(fd, 0, SEEK_CUR);
+  if (end >= (off_t)written) (void)ftruncate(fd, end - (off_t)written);
+}
+
 /* Appends `length` bytes of one line, its line feed included, in a single
  * write, so that a process killed while writing never leaves half a line.
  * A write that stops part way (a full disk, a file size limit) is taken back
@@ -41,15 +49,11 @@ static int append_whole_line(const char *path, const char *line, size_t length) 
     lost_lines++;
     return -1;
   }
-  struct stat before;
-  int sized = fstat(fd, &before);
   ssize_t written;
   do {
     written = write(fd, line, length);
   } while (written < 0 && errno == EINTR);
-  if (written > 0 && written != (ssize_t)length && sized == 0) {
-    (void)ftruncate(fd, before.st_size);
-  }
+  if (written > 0 && written != (ssize_t)length) take_back_partial_line(fd, (size_t)written);
   int closed = close(fd);
   if (written != (ssize_t)length || closed != 0) {
     lost_lines++;
@@ -58,36 +62,46 @@ static int append_whole_line(const char *path, const char *line, size_t length) 
   return 0;
 }
 
-int write_line(const char *path, const char *text) {
-  if (path == NULL || path[0] == '\0') return -1;
-  if (text == NULL) text = "";
-  size_t length = strlen(text);
-  char short_line[LINE_SIZE + 1];
+/* Appends text, `length` bytes long, with its line feed. A line that fits
+ * LINE_SIZE is put together on the stack; a longer one gets a buffer of its
+ * own length. */
+static int append_text_line(const char *path, const char *text, size_t length) {
   if (length < LINE_SIZE) {
-    memcpy(short_line, text, length);
-    short_line[length] = '\n';
-    return append_whole_line(path, short_line, length + 1);
+    char line[LINE_SIZE + 1];
+    memcpy(line, text, length);
+    line[length] = '\n';
+    return append_whole_line(path, line, length + 1);
   }
   std::vector<char> long_line(text, text + length);
   long_line.push_back('\n');
   return append_whole_line(path, long_line.data(), long_line.size());
 }
 
-/* A line that fits LINE_SIZE is formatted on the stack; a longer one is
- * formatted again into a buffer of its own length, so it is never cut. */
+int write_line(const char *path, const char *text) {
+  if (path == NULL || path[0] == '\0') return -1;
+  if (text == NULL) text = "";
+  return append_text_line(path, text, strlen(text));
+}
+
+/* A line that fits LINE_SIZE is formatted on the stack, straight into the
+ * buffer it is written from, with room left for its line feed; a longer one
+ * is formatted again into a buffer of its own length, so it is never cut. */
 int vwrite_fmt(const char *path, const char *format, va_list args) {
+  if (path == NULL || path[0] == '\0') return -1;
   va_list measure, again;
   va_copy(measure, args);
   va_copy(again, args);
-  char line[LINE_SIZE] = "";
+  char line[LINE_SIZE + 1];
   int result;
-  if (vformat_text(line, sizeof(line), format, args) == 0) {
-    result = write_line(path, line);
+  if (vformat_text(line, LINE_SIZE, format, args) == 0) {
+    size_t length = strlen(line);
+    line[length] = '\n';
+    result = append_whole_line(path, line, length + 1);
   } else {
     int needed = vsnprintf(NULL, 0, format, measure);
     std::vector<char> whole(needed > 0 ? (size_t)needed + 1 : 1, '\0');
     if (needed > 0) vsnprintf(whole.data(), whole.size(), format, again);
-    result = write_line(path, whole.data());
+    result = append_text_line(path, whole.data(), strlen(whole.data()));
   }
   va_end(measure);
   va_end(again);
@@ -107,7 +121,7 @@ unsigned long lost_line_count(void) {
 }
 
 int write_element(const char *path, const char *indent, const char *name, const char *format, ...) {
-  char value[LINE_SIZE] = "";
+  char value[LINE_SIZE];
   va_list args;
   va_start(args, format);
   vformat_text(value, sizeof(value), format, args);
