@@ -1,6 +1,4 @@
 // C API: objects (OBJ), handles (TAG) and layers (LAYER).
-#include <functional>
-
 #include "api/api_util.hpp"
 #include "orvel/zk_obj.h"
 
@@ -11,8 +9,9 @@ namespace {
 
 // The object after `current` on `list`, or the first one when `current` is
 // 0; false when `current` is not on the list.
-bool step(const model::ObjectList *list, tag_t current, tag_t *next,
-          const std::function<bool(const model::Object &)> &on_list) {
+// A template rather than a std::function: every step of every cycle runs it.
+template <typename OnList>
+bool step(const model::ObjectList *list, tag_t current, tag_t *next, const OnList &on_list) {
   if (current == NULL_TAG) {
     model::Object *first = list ? list->first() : nullptr;
     *next = first ? first->tag : NULL_TAG;
@@ -124,7 +123,7 @@ int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props) {
 const char *ZK_TAG_ask_handle_of_tag(tag_t object) {
   return api::guard_value(__func__, static_cast<const char *>(""), [&]() -> const char * {
     model::Object *o = session().find(object);
-    return session().intern(o ? model::handle_of(*o) : std::string());
+    return o ? session().handle_text(*o) : session().intern(std::string());
   });
 }
 

@@ -65,7 +65,11 @@ struct Object {
   int blank_status = 0;
   int highlight_status = 0;
   std::vector<Attribute> attributes;
-  std::string handle;         // persistent handle text
+  std::string handle;  // persistent handle text
+  // The session's copy of the object's whole handle (handle_of), kept once
+  // it has been asked for: the handle never changes while the object lives,
+  // and the copy lives as long as the object's part.
+  mutable const char *handle_text = nullptr;
   bool handle_given = false;  // the part file named the handle
   std::string id;             // id in the part file; empty for derived objects
   Part *part = nullptr;       // owning part

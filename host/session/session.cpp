@@ -55,20 +55,15 @@ tag_t Session::new_tag() {
   return ++last_tag_;
 }
 
-model::Object *Session::find(tag_t tag) const {
-  auto it = tags_.find(tag);
-  return it == tags_.end() ? nullptr : it->second;
-}
-
 void Session::register_part(model::Part &part) {
   if (part.tag == NULL_TAG) {
     part.tag = new_tag();
-    tags_.emplace(part.tag, &part);
+    tags_.insert(part.tag, &part);
   }
   for (const auto &object : part.owned()) {
     if (object->tag != NULL_TAG) continue;
     object->tag = new_tag();
-    tags_.emplace(object->tag, object.get());
+    tags_.insert(object->tag, object.get());
   }
 }
 
@@ -78,7 +73,7 @@ void Session::register_new(model::Part &part, size_t from) {
     model::Object &object = *owned[i];
     if (object.tag != NULL_TAG) continue;
     object.tag = new_tag();
-    tags_.emplace(object.tag, &object);
+    tags_.insert(object.tag, &object);
   }
 }
 
@@ -231,7 +226,7 @@ model::Object *Session::add_object(model::Part &part, std::unique_ptr<model::Obj
   if (object->handle.empty()) object->handle = object->id;
   object->tag = new_tag();
   model::Object *raw = part.add(std::move(object));
-  tags_.emplace(raw->tag, raw);
+  tags_.insert(raw->tag, raw);
   return raw;
 }
 
@@ -247,6 +242,11 @@ void Session::close_all() {
   parts_.clear();
   // Texts handed out about the parts' objects go with them.
   handles_.clear();
+}
+
+const char *Session::handle_text(const model::Object &object) {
+  if (!object.handle_text) object.handle_text = intern(model::handle_of(object));
+  return object.handle_text;
 }
 
 int Session::injected_failure(const char *call, tag_t object) {

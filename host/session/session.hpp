@@ -19,6 +19,7 @@
 #include "orvel/zk_modl.h"
 #include "orvel/zk_plot.h"
 #include "session/host_control.hpp"
+#include "session/tag_table.hpp"
 
 namespace orvel {
 
@@ -47,7 +48,7 @@ class Session {
 
   // Tags: 32-bit, never reused within the session.
   tag_t new_tag();
-  model::Object *find(tag_t tag) const;
+  model::Object *find(tag_t tag) const { return tags_.find(tag); }
   template <typename T>
   T *find_as(tag_t tag, int type) const {
     model::Object *object = find(tag);
@@ -138,6 +139,9 @@ class Session {
 
   // A copy of `text` that lives until the parts are closed.
   const char *intern(const std::string &text) { return handles_.insert(text).first->c_str(); }
+  // The whole handle of `object` (model::handle_of) as such a copy, made
+  // once per object.
+  const char *handle_text(const model::Object &object);
 
   // The text of the string attribute ZK_ATTR_cycle returned last.
   std::string attr_cycle_text;
@@ -171,7 +175,7 @@ class Session {
   };
   std::vector<Timer> timers_;
   tag_t last_tag_ = 0;
-  std::unordered_map<tag_t, model::Object *> tags_;
+  TagTable tags_;
   std::vector<std::unique_ptr<model::Part>> parts_;
   std::unordered_map<std::string, model::Part *> parts_by_key_;
   model::Part *work_ = nullptr;
