@@ -15,8 +15,11 @@
 
 namespace orvel::api {
 
-// The C API call running now, for ORVEL_INJECT (set by guard).
-inline thread_local const char *current_call = "";
+// The C API call running now, for ORVEL_INJECT (set by guard). Every call
+// sets it twice, so it lives in the static thread block, reached without a
+// lookup (the library is loaded with the program or with the few bytes the
+// C library keeps free there for libraries opened later).
+inline thread_local const char *current_call __attribute__((tls_model("initial-exec"))) = "";
 
 // Notes an exception caught at the boundary as the detail of `code`. Never
 // throws: a failure to note it (no memory) leaves the table text.

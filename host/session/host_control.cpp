@@ -10,22 +10,38 @@ namespace orvel {
 
 namespace {
 
-std::unique_ptr<Session> &session_slot() {
-  static std::unique_ptr<Session> slot;
+// Owns the session; the pointer calls read goes with it when the process
+// ends, so a late call starts afresh rather than reading a closed session.
+struct SessionSlot {
+  std::unique_ptr<Session> session;
+  ~SessionSlot() {
+    detail::current_session = nullptr;
+    session.reset();
+  }
+};
+
+SessionSlot &session_slot() {
+  static SessionSlot slot;
   return slot;
 }
 
 }  // namespace
 
-Session &session() {
-  std::unique_ptr<Session> &slot = session_slot();
-  if (!slot) slot = std::make_unique<Session>(HostOptions{});
-  return *slot;
+Session *detail::current_session = nullptr;
+
+Session &detail::start_session() {
+  SessionSlot &slot = session_slot();
+  if (!slot.session) slot.session = std::make_unique<Session>(HostOptions{});
+  current_session = slot.session.get();
+  return *slot.session;
 }
 
 void configure_host(const HostOptions &options) {
   auto fresh = std::make_unique<Session>(options);
-  session_slot() = std::move(fresh);
+  SessionSlot &slot = session_slot();
+  detail::current_session = nullptr;
+  slot.session = std::move(fresh);
+  detail::current_session = slot.session.get();
 }
 
 int set_display_part(tag_t part) {

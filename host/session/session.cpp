@@ -249,8 +249,7 @@ const char *Session::handle_text(const model::Object &object) {
   return object.handle_text;
 }
 
-int Session::injected_failure(const char *call, tag_t object) {
-  if (!work_ || work_->failures.empty()) return 0;
+int Session::declared_failure(const char *call, tag_t object) {
   const model::Object *about = object ? find(object) : nullptr;
   // Every matching declaration counts the call; the first one due fires.
   int code = 0;

@@ -85,7 +85,9 @@ class Session {
 
   // Failures injected by the work part's file: the code `call` returns for
   // a call about `object` (0 for none), or 0 when it does not fail.
-  int injected_failure(const char *call, tag_t object = NULL_TAG);
+  int injected_failure(const char *call, tag_t object = NULL_TAG) {
+    return work_ && !work_->failures.empty() ? declared_failure(call, object) : 0;
+  }
 
   // Failure texts: the detailed message of the last failure of a code.
   void set_failure_detail(int code, const std::string &detail);
@@ -159,6 +161,7 @@ class Session {
   std::unordered_map<tag_t, std::shared_ptr<void>> object_api_parts;
 
  private:
+  int declared_failure(const char *call, tag_t object);
   void register_part(model::Part &part);
   // Tags the objects the part has owned since it owned `from` of them.
   void register_new(model::Part &part, size_t from);
@@ -193,8 +196,17 @@ class Session {
   std::unordered_set<std::string> handles_;
 };
 
+namespace detail {
+// The session in use, none before the first call or configure_host. Read on
+// every C API call, so the accessor below is inline and never locks.
+extern Session *current_session;
+Session &start_session();
+}  // namespace detail
+
 // The process-wide session; created with default options on first use when
 // configure_host was not called.
-Session &session();
+inline Session &session() {
+  return detail::current_session ? *detail::current_session : detail::start_session();
+}
 
 }  // namespace orvel
