@@ -141,6 +141,10 @@ TEST(BoundedFormat, GivesTheCLibrarysTextAndCutAtEveryCapacity) {
   EXPECT_EQ(mismatch_at_every_capacity("%5d|%-4s|%.2f|%x|%c|%e", 42, "ab", 2.345, 255, 'q', 1.5),
             "");
   EXPECT_EQ(mismatch_at_every_capacity("%lf %lf %lf %d", HUGE_VAL, -HUGE_VAL, NAN, 3), "");
+  // Found part way, after plain conversions were already put together.
+  EXPECT_EQ(mismatch_at_every_capacity("%s=%lf;%d%% %5.1f|%lu", "a longer text", 2.5, 7, 3.25, 9UL),
+            "");
+  EXPECT_EQ(mismatch_at_every_capacity("<%s>%lf %lf", "X", 1.5, NAN), "");
 }
 
 // Six decimals rounded as printf rounds them, ties and the extremes included.

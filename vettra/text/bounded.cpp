@@ -66,35 +66,6 @@ static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
   out->length += n;
 }
 
-/* Length of the conversion at `spec` (just after its "%") when it is one a
- * plain format may hold, else 0. */
-static size_t plain_conversion_length(const char *spec) {
-  switch (spec[0]) {
-    case 's':
-    case 'd':
-    case 'f':
-    case '%':
-      return 1;
-    case 'l':
-      return (spec[1] == 'd' || spec[1] == 'u' || spec[1] == 'f') ? 2 : 0;
-    default:
-      return 0;
-  }
-}
-
-/* 1 when every conversion of format is plain; *has_double is set when one
- * of them takes a double. */
-static int is_plain_format(const char *format, int *has_double) {
-  *has_double = 0;
-  for (const char *p = strchr(format, '%'); p != NULL; p = strchr(p, '%')) {
-    size_t length = plain_conversion_length(p + 1);
-    if (length == 0) return 0;
-    if (p[length] == 'f') *has_double = 1;
-    p += length + 1;
-  }
-  return 1;
-}
-
 static int decimal_point_is_full_stop(void) {
   const char *point = nl_langinfo(RADIXCHAR);
   return point != NULL && point[0] == '.' && point[1] == '\0';
@@ -115,14 +86,25 @@ static void put_integer(struct plain_output *out, Integer value) {
   put_bytes(out, digits, (size_t)(r.ptr - digits));
 }
 
-/* Formats a plain format; 1 when a double it takes is not finite, so that
- * the caller formats the whole text with vsnprintf instead. */
+/* 1 when `conversion` (just after its "%", or after the "l" of a long one)
+ * is one a plain format may hold. */
+static int is_plain_conversion(char conversion, int is_long) {
+  if (is_long) return conversion == 'd' || conversion == 'u' || conversion == 'f';
+  return conversion == 's' || conversion == 'd' || conversion == 'f' || conversion == '%';
+}
+
+/* Formats a plain format in one pass; 1 when the format is not plain, when
+ * a double it takes is not finite or when the decimal point is not a full
+ * stop, so that the caller formats the whole text with vsnprintf instead
+ * (what was put together so far is then written over). */
 static int format_plain(struct plain_output *out, const char *format, va_list args) {
   const char *p = format;
+  int point_checked = 0;
   for (const char *spec = strchr(p, '%'); spec != NULL; spec = strchr(p, '%')) {
     put_bytes(out, p, (size_t)(spec - p));
     const char *conversion = spec[1] == 'l' ? spec + 2 : spec + 1;
     int is_long = spec[1] == 'l';
+    if (!is_plain_conversion(*conversion, is_long)) return 1;
     switch (*conversion) {
       case 's': {
         const char *text = va_arg(args, const char *);
@@ -141,6 +123,10 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
         put_integer(out, va_arg(args, unsigned long));
         break;
       case 'f': {
+        if (!point_checked) {
+          if (!decimal_point_is_full_stop()) return 1;
+          point_checked = 1;
+        }
         double value = va_arg(args, double);
         if (!isfinite(value)) return 1;
         put_double(out, value);
@@ -162,17 +148,14 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args) {
     dst[0] = '\0';
     return 0;
   }
-  int has_double = 0;
-  if (is_plain_format(format, &has_double) && (!has_double || decimal_point_is_full_stop())) {
-    va_list plain_args;
-    va_copy(plain_args, args);
-    struct plain_output out = {dst, size, 0};
-    int fallback = format_plain(&out, format, plain_args);
-    va_end(plain_args);
-    if (!fallback) {
-      dst[out.length < size ? out.length : size - 1] = '\0';
-      return out.length >= size ? 1 : 0;
-    }
+  va_list plain_args;
+  va_copy(plain_args, args);
+  struct plain_output out = {dst, size, 0};
+  int fallback = format_plain(&out, format, plain_args);
+  va_end(plain_args);
+  if (!fallback) {
+    dst[out.length < size ? out.length : size - 1] = '\0';
+    return out.length >= size ? 1 : 0;
   }
   int needed = vsnprintf(dst, size, format, args);
   if (needed < 0) {
