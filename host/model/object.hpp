@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,10 +67,11 @@ struct Object {
   int highlight_status = 0;
   std::vector<Attribute> attributes;
   std::string handle;  // persistent handle text
-  // The session's copy of the object's whole handle (handle_of), kept once
-  // it has been asked for: the handle never changes while the object lives,
-  // and the copy lives as long as the object's part.
+  // The object's whole handle (handle_of) as handed out, kept once it has
+  // been asked for: the handle never changes while the object lives. It is
+  // `handle` itself, or for an occurrence the path-made text kept here.
   mutable const char *handle_text = nullptr;
+  mutable std::unique_ptr<const std::string> whole_handle;
   bool handle_given = false;  // the part file named the handle
   std::string id;             // id in the part file; empty for derived objects
   Part *part = nullptr;       // owning part

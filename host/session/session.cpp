@@ -245,7 +245,15 @@ void Session::close_all() {
 }
 
 const char *Session::handle_text(const model::Object &object) {
-  if (!object.handle_text) object.handle_text = intern(model::handle_of(object));
+  if (!object.handle_text) {
+    std::string whole = model::handle_of(object);
+    if (whole == object.handle) {
+      object.handle_text = object.handle.c_str();
+    } else {
+      object.whole_handle = std::make_unique<const std::string>(std::move(whole));
+      object.handle_text = object.whole_handle->c_str();
+    }
+  }
   return object.handle_text;
 }
 

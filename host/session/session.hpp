@@ -141,8 +141,8 @@ class Session {
 
   // A copy of `text` that lives until the parts are closed.
   const char *intern(const std::string &text) { return handles_.insert(text).first->c_str(); }
-  // The whole handle of `object` (model::handle_of) as such a copy, made
-  // once per object.
+  // The whole handle of `object` (model::handle_of), made once per object
+  // and living as long as the object, that is until the parts are closed.
   const char *handle_text(const model::Object &object);
 
   // The text of the string attribute ZK_ATTR_cycle returned last.
