@@ -19,7 +19,7 @@ void Part::adopt(std::unique_ptr<Object> object) {
   Object *raw = object.get();
   raw->part = this;
   all_.append(raw);
-  types_.try_emplace(raw->type, kTypeList).first->second.append(raw);
+  type_list(raw->type).append(raw);
   if (raw->layer >= 0 && raw->layer <= ZK_LAYER_MAX) layers_[raw->layer].append(raw);
   if (raw->type == ZK_solid_type && raw->subtype == ZK_solid_body_subtype && !raw->occurrence) {
     own_bodies_.push_back(static_cast<Body *>(raw));
@@ -38,8 +38,18 @@ Object *Part::find_by_id(const std::string &id) const {
 }
 
 const ObjectList *Part::of_type(int type) const {
-  auto it = types_.find(type);
-  return it == types_.end() ? nullptr : &it->second;
+  for (size_t i = 0; i < type_keys_.size(); ++i) {
+    if (type_keys_[i] == type) return &type_lists_[i];
+  }
+  return nullptr;
+}
+
+ObjectList &Part::type_list(int type) {
+  for (size_t i = 0; i < type_keys_.size(); ++i) {
+    if (type_keys_[i] == type) return type_lists_[i];
+  }
+  type_keys_.push_back(type);
+  return type_lists_.emplace_back(kTypeList);
 }
 
 void Part::set_layer(Object *object, int layer) {
@@ -69,7 +79,7 @@ void Part::remove(const std::vector<Object *> &objects) {
     if (o->status == ZK_OBJ_DELETED) continue;
     set_view(o, nullptr);
     all_.remove(o);
-    types_.at(o->type).remove(o);
+    type_list(o->type).remove(o);
     if (o->layer >= 0 && o->layer <= ZK_LAYER_MAX) layers_[o->layer].remove(o);
     if (!o->id.empty()) {
       if (o->layer != kNoLayer) --objects_on_layers_;
@@ -145,6 +155,8 @@ bool Part::build_occurrences() {
 }
 
 bool Part::build_occurrences_past(int type, const Object *after) {
+  // Once the tree is whole, as it is for most steps of a cycle.
+  if (occurrences_started_ && pending_.empty()) return false;
   bool built = start_occurrences();
   auto reached = [&] {
     const ObjectList *list = of_type(type);

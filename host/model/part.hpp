@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -155,7 +156,11 @@ class Part : public Object {
   std::vector<Object *> file_objects_;
   std::unordered_map<std::string, Object *> by_id_;
   ObjectList all_{kAllList};
-  std::unordered_map<int, ObjectList> types_;
+  // The list of each type the part holds, found by a scan of the few types
+  // (every step of a cycle looks one up); a deque keeps the lists in place.
+  std::vector<int> type_keys_;
+  std::deque<ObjectList> type_lists_;
+  ObjectList &type_list(int type);
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   std::vector<Body *> own_bodies_;
   ComponentOcc *root_ = nullptr;
