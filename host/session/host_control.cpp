@@ -10,12 +10,17 @@ namespace orvel {
 
 namespace {
 
-// Owns the session; the pointer calls read goes with it when the process
-// ends, so a late call starts afresh rather than reading a closed session.
+// The session in use, none before the first call or configure_host. Read on
+// every C API call, so it is a plain pointer of this file rather than a
+// static made on first use (whose guard every call would test).
+Session *current_session = nullptr;
+
+// Owns the session; the pointer goes with it when the process ends, so a
+// late call starts afresh rather than reading a closed session.
 struct SessionSlot {
   std::unique_ptr<Session> session;
   ~SessionSlot() {
-    detail::current_session = nullptr;
+    current_session = nullptr;
     session.reset();
   }
 };
@@ -25,23 +30,25 @@ SessionSlot &session_slot() {
   return slot;
 }
 
-}  // namespace
-
-Session *detail::current_session = nullptr;
-
-Session &detail::start_session() {
+Session &start_session() {
   SessionSlot &slot = session_slot();
   if (!slot.session) slot.session = std::make_unique<Session>(HostOptions{});
   current_session = slot.session.get();
   return *slot.session;
 }
 
+}  // namespace
+
+Session &session() {
+  return current_session ? *current_session : start_session();
+}
+
 void configure_host(const HostOptions &options) {
   auto fresh = std::make_unique<Session>(options);
   SessionSlot &slot = session_slot();
-  detail::current_session = nullptr;
+  current_session = nullptr;
   slot.session = std::move(fresh);
-  detail::current_session = slot.session.get();
+  current_session = slot.session.get();
 }
 
 int set_display_part(tag_t part) {

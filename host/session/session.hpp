@@ -196,17 +196,8 @@ class Session {
   std::unordered_set<std::string> handles_;
 };
 
-namespace detail {
-// The session in use, none before the first call or configure_host. Read on
-// every C API call, so the accessor below is inline and never locks.
-extern Session *current_session;
-Session &start_session();
-}  // namespace detail
-
 // The process-wide session; created with default options on first use when
 // configure_host was not called.
-inline Session &session() {
-  return detail::current_session ? *detail::current_session : detail::start_session();
-}
+Session &session();
 
 }  // namespace orvel
