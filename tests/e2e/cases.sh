@@ -208,70 +208,61 @@ case_batch_hostile_values() {
 }
 
 
+# Runs the check with the CGM export: cgm_export NAME PART MODE [OPTION...];
+# the report, the result file, the system log and the CGM files go to
+# out/NAME, the CGM files to $cgm_dir instead when that is set.
+cgm_export() {
+  local name=$1 part=$2 mode=$3
+  shift 3
+  mkdir -p "out/$name"
+  run_orvel "$name" batch --single-part "$part" --outdir "out/$name" \
+    --result-file "out/$name/result.txt" --cgm-dir "${cgm_dir:-out/$name}" --cgm-mode "$mode" \
+    --syslog "out/$name/syslog.txt" "$@"
+}
+
 # CGM export of every drawing, in each mode and its near misses: "-1" and
 # "3" write a file per drawing, any other mode logs the Output line only.
 # Each CGM file is compared as the listing of what it holds.
 case_cgm_export() {
-  local probe mode dir
+  local probe mode
   probe="$(dirname "$orvel")/cgm_probe"
   mkdir -p previews
   for mode in "-1" "3" "-1 " "3D" "03" ""; do
-    dir="out/mode[$mode]"
-    mkdir -p "$dir"
-    run_orvel "mode[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
-      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
-      --syslog "$dir/syslog.txt" --preview-dir previews
+    cgm_export "mode[$mode]" parts/plate_drawings.prt "$mode" --preview-dir previews
   done
   # One well-formed SVG picture per exported drawing.
   for file in previews/*; do
     xmllint --noout "$file" && echo "$file well-formed" >>out/previews.txt
   done
-  mkdir -p out/with_view
-  run_orvel with_view batch --single-part bad/drawing_filters.prt --outdir out/with_view \
-    --result-file out/with_view/result.txt --cgm-dir out/with_view --cgm-mode 3 \
-    --drawing-filter _with_view_ --syslog out/with_view/syslog.txt
+  cgm_export with_view bad/drawing_filters.prt 3 --drawing-filter _with_view_
   # Every recorded call of the export failing once: logged, the loop goes
   # on, and the part's result stays OK (it was taken before the export).
   for mode in "-1" "3"; do
-    dir="out/failing[$mode]"
-    mkdir -p "$dir"
-    run_orvel "failing[$mode]" batch --single-part bad/fail_cgm_export.prt --outdir "$dir" \
-      --result-file "$dir/result.txt" --cgm-dir "$dir" --cgm-mode "$mode" \
-      --syslog "$dir/syslog.txt"
+    cgm_export "failing[$mode]" bad/fail_cgm_export.prt "$mode"
   done
   # A drawing whose name holds a "/" is passed over with a warning: its file
   # name would reach outside the CGM directory. With the directory
   # slash_names_sub present, "sub/../../escape" would land in out/.
   mkdir -p out/slash/slash_names_sub
-  run_orvel slash batch --single-part bad/slash_names.prt --outdir out/slash \
-    --result-file out/slash/result.txt --cgm-dir out/slash --cgm-mode 3 \
-    --syslog out/slash/syslog.txt
+  cgm_export slash bad/slash_names.prt 3
   [ ! -e out/escape.cgm ] || fail "a drawing's CGM file was written outside the CGM directory"
   [ -z "$(ls out/slash/slash_names_sub)" ] || fail "a drawing's CGM file went into a subdirectory"
   rmdir out/slash/slash_names_sub
   # With the view filter, the drawings without views are passed over
   # silently, long or "/" names alike; the others still get their warning.
-  mkdir -p out/slash_with_view
-  run_orvel slash_with_view batch --single-part bad/slash_names.prt --outdir out/slash_with_view \
-    --result-file out/slash_with_view/result.txt --cgm-dir out/slash_with_view --cgm-mode 3 \
-    --drawing-filter _with_view_ --syslog out/slash_with_view/syslog.txt
+  cgm_export slash_with_view bad/slash_names.prt 3 --drawing-filter _with_view_
   # A CGM directory that does not exist: every write fails and is recorded
   # in the log in both modes, and the command names each file not written
   # and ends with status 8 (the part's result line stays OK).
   for mode in "-1" "3"; do
-    dir="out/unwritable[$mode]"
-    mkdir -p "$dir"
-    run_orvel "unwritable[$mode]" batch --single-part parts/plate_drawings.prt --outdir "$dir" \
-      --result-file "$dir/result.txt" --cgm-dir "$dir/missing" --cgm-mode "$mode" \
-      --syslog "$dir/syslog.txt"
+    cgm_dir="out/unwritable[$mode]/missing" \
+      cgm_export "unwritable[$mode]" parts/plate_drawings.prt "$mode"
   done
   # A picture that cannot be written (a directory stands under its name)
   # does not fail the CGM file, which is written; the command names the
   # picture and ends with status 8.
-  mkdir -p out/no_picture blocked/plate_drawings_SHEET2.svg
-  run_orvel no_picture batch --single-part parts/plate_drawings.prt --outdir out/no_picture \
-    --result-file out/no_picture/result.txt --cgm-dir out/no_picture --cgm-mode 3 \
-    --syslog out/no_picture/syslog.txt --preview-dir blocked
+  mkdir -p blocked/plate_drawings_SHEET2.svg
+  cgm_export no_picture parts/plate_drawings.prt 3 --preview-dir blocked
   for file in out/*/*.cgm; do
     "$probe" read "$file" >"$file.txt" 2>&1 || fail "$file cannot be read"
     rm "$file"
