@@ -123,7 +123,7 @@ int ZK_OBJ_ask_display_properties(tag_t object, ZK_OBJ_disp_props_t *props) {
 const char *ZK_TAG_ask_handle_of_tag(tag_t object) {
   return api::guard_value(__func__, static_cast<const char *>(""), [&]() -> const char * {
     model::Object *o = session().find(object);
-    return o ? session().handle_text(*o) : session().intern(std::string());
+    return o ? session().handle_text(*o) : "";
   });
 }
 

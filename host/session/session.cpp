@@ -240,8 +240,6 @@ void Session::close_all() {
   for (auto &part : parts_) unregister_part(*part);
   parts_by_key_.clear();
   parts_.clear();
-  // Texts handed out about the parts' objects go with them.
-  handles_.clear();
 }
 
 const char *Session::handle_text(const model::Object &object) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <typeindex>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "model/part.hpp"
@@ -101,8 +100,9 @@ class Session {
   // The CGM files of this session that could not be written or imported,
   // each as "CGM file not written: PATH: PROBLEM" or "CGM file not
   // imported: FILE: PROBLEM", and the pictures of written ones that could
-  // not be ("SVG picture not written: PATH: PROBLEM"), in order. Kept for the same reason as failed
-  // saves: the caller of a CGM export need not look at its code.
+  // not be ("SVG picture not written: PATH: PROBLEM"), in order. Kept for
+  // the same reason as failed saves: the caller of a CGM export need not
+  // look at its code.
   void note_failed_cgm(const std::string &failure) { failed_cgm_.push_back(failure); }
   const std::vector<std::string> &failed_cgm() const { return failed_cgm_; }
 
@@ -139,8 +139,6 @@ class Session {
   }
   void release(const void *address) { handed_out_.erase(address); }
 
-  // A copy of `text` that lives until the parts are closed.
-  const char *intern(const std::string &text) { return handles_.insert(text).first->c_str(); }
   // The whole handle of `object` (model::handle_of), made once per object
   // and living as long as the object, that is until the parts are closed.
   const char *handle_text(const model::Object &object);
@@ -193,7 +191,6 @@ class Session {
     std::shared_ptr<void> object;
   };
   std::unordered_map<const void *, HandedOut> handed_out_;
-  std::unordered_set<std::string> handles_;
 };
 
 // The process-wide session; created with default options on first use when
