@@ -32,12 +32,12 @@ enum Entry : int {
 
 constexpr int jacobi_sweeps = 50;
 
-// One body's share, in global coordinates.
+// What the second pass needs of one body's share, in global coordinates.
 struct PlacedMass {
-  LocalMass local;
   Vec3 centroid;  // global
   Mat3 spread;    // global, about the body's own centroid, unit density
   double density;
+  double volume;
 };
 
 Mat3 rotate_spread(const Transform &p, const Mat3 &spread) {
@@ -49,25 +49,38 @@ Mat3 rotate_spread(const Transform &p, const Mat3 &spread) {
   return out;
 }
 
-PlacedMass place(const MassBody &body) {
-  PlacedMass placed{};
-  placed.local = local_mass(*body.shape);
-  placed.centroid = apply(body.placement, placed.local.centroid);
-  placed.spread = rotate_spread(body.placement, placed.local.spread);
-  placed.density = body.density;
+// The sums of the first pass, each taken over the bodies in their order.
+struct Totals {
+  double area = 0.0, volume = 0.0, mass = 0.0;
+  Vec3 by_mass{0.0, 0.0, 0.0};    // centroids weighted by mass
+  Vec3 by_volume{0.0, 0.0, 0.0};  // centroids weighted by volume
+};
+
+// Places every body and sums its share in the same pass, keeping of each
+// only what the second moments need: one walk over the bodies, and a list
+// about half the size of the whole local and placed results.
+std::vector<PlacedMass> place_all(const std::vector<MassBody> &bodies, Totals &totals) {
+  std::vector<PlacedMass> placed;
+  placed.reserve(bodies.size());
+  for (const MassBody &body : bodies) {
+    if (body.shape == nullptr) continue;
+    const LocalMass local = local_mass(*body.shape);
+    const Vec3 centroid = apply(body.placement, local.centroid);
+    totals.area += local.area;
+    totals.volume += local.volume;
+    totals.mass += body.density * local.volume;
+    totals.by_mass = totals.by_mass + (body.density * local.volume) * centroid;
+    totals.by_volume = totals.by_volume + local.volume * centroid;
+    placed.push_back(
+        {centroid, rotate_spread(body.placement, local.spread), body.density, local.volume});
+  }
   return placed;
 }
 
 // The mass-weighted centre; by volume when no body has mass.
-Vec3 centre_of(const std::vector<PlacedMass> &placed, double mass, double volume) {
-  Vec3 by_mass{0.0, 0.0, 0.0};
-  Vec3 by_volume{0.0, 0.0, 0.0};
-  for (const PlacedMass &p : placed) {
-    by_mass = by_mass + (p.density * p.local.volume) * p.centroid;
-    by_volume = by_volume + p.local.volume * p.centroid;
-  }
-  if (mass != 0.0) return (1.0 / mass) * by_mass;
-  if (volume != 0.0) return (1.0 / volume) * by_volume;
+Vec3 centre_of(const Totals &totals) {
+  if (totals.mass != 0.0) return (1.0 / totals.mass) * totals.by_mass;
+  if (totals.volume != 0.0) return (1.0 / totals.volume) * totals.by_volume;
   return {0.0, 0.0, 0.0};
 }
 
@@ -77,7 +90,7 @@ Mat3 second_moments(const std::vector<PlacedMass> &placed, const Vec3 &about) {
   for (const PlacedMass &p : placed) {
     const Vec3 d = p.centroid - about;
     add_scaled(s, p.spread, p.density);
-    add_scaled(s, outer(d, d), p.density * p.local.volume);
+    add_scaled(s, outer(d, d), p.density * p.volume);
   }
   return s;
 }
@@ -180,18 +193,10 @@ void put_principal(std::array<double, mass_result_size> &out, const Mat3 &inerti
 
 std::array<double, mass_result_size> mass_properties(const std::vector<MassBody> &bodies) {
   std::array<double, mass_result_size> out{};
-  std::vector<PlacedMass> placed;
-  placed.reserve(bodies.size());
-  for (const MassBody &body : bodies)
-    if (body.shape != nullptr) placed.push_back(place(body));
-
-  double area = 0.0, volume = 0.0, mass = 0.0;
-  for (const PlacedMass &p : placed) {
-    area += p.local.area;
-    volume += p.local.volume;
-    mass += p.density * p.local.volume;
-  }
-  const Vec3 centre = centre_of(placed, mass, volume);
+  Totals totals;
+  const std::vector<PlacedMass> placed = place_all(bodies, totals);
+  const double area = totals.area, volume = totals.volume, mass = totals.mass;
+  const Vec3 centre = centre_of(totals);
   const Mat3 about_centre = second_moments(placed, centre);
   Mat3 about_origin = about_centre;
   add_scaled(about_origin, outer(centre, centre), mass);
