@@ -242,15 +242,54 @@ void Session::close_all() {
   parts_.clear();
 }
 
+namespace {
+
+// The object whose whole handle an occurrence's handle extends by one step
+// (see model::handle_of): a component occurrence's parent, followed by "/"
+// and its instance's handle; a body occurrence's component, followed by ":"
+// and its prototype's handle. None for any other object.
+const model::Object *extended_handle(const model::Object &object, std::string *step) {
+  if (object.type == ZK_solid_type && object.occurrence) {
+    const auto &body = static_cast<const model::Body &>(object);
+    if (!body.component || !body.prototype) return nullptr;
+    if (step) *step = ":" + body.prototype->handle;
+    return body.component;
+  }
+  if (object.type == ZK_component_type) {
+    const auto &occ = static_cast<const model::ComponentOcc &>(object);
+    if (!occ.instance || !occ.parent) return nullptr;
+    if (step) *step = "/" + occ.instance->handle;
+    return occ.parent;
+  }
+  return nullptr;
+}
+
+void keep_handle(const model::Object &object, std::string whole) {
+  if (whole == object.handle) {
+    object.handle_text = object.handle.c_str();
+  } else {
+    object.whole_handle = std::make_unique<const std::string>(std::move(whole));
+    object.handle_text = object.whole_handle->c_str();
+  }
+}
+
+}  // namespace
+
+// An occurrence's handle is made from the kept handle of the object it
+// extends, so a component deep in a tree costs one step, not its whole path
+// again. The objects on the way up that have none yet get theirs first, from
+// the top down.
 const char *Session::handle_text(const model::Object &object) {
-  if (!object.handle_text) {
-    std::string whole = model::handle_of(object);
-    if (whole == object.handle) {
-      object.handle_text = object.handle.c_str();
-    } else {
-      object.whole_handle = std::make_unique<const std::string>(std::move(whole));
-      object.handle_text = object.whole_handle->c_str();
-    }
+  if (object.handle_text) return object.handle_text;
+  std::vector<const model::Object *> pending{&object};
+  for (const model::Object *up = extended_handle(object, nullptr); up && !up->handle_text;
+       up = extended_handle(*up, nullptr)) {
+    pending.push_back(up);
+  }
+  for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+    std::string step;
+    const model::Object *up = extended_handle(**it, &step);
+    keep_handle(**it, up ? up->handle_text + step : model::handle_of(**it));
   }
   return object.handle_text;
 }

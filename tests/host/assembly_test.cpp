@@ -308,6 +308,27 @@ TEST_F(Assemblies, SetTheDensityOfAnOccurrenceOnItsPrototype) {
   EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[3]), "#/c2:lb1");
 }
 
+// A handle is made from its parent's kept one; asking the deepest object
+// first, or a parent after its child, must give the same path texts.
+TEST_F(Assemblies, GiveOccurrencesTheirPathHandlesInWhateverOrderAsked) {
+  std::vector<tag_t> bodies = cycle(top_, ZK_solid_type);
+  std::vector<tag_t> components = cycle(top_, ZK_component_type);
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[1]), "#/c1/s1:lb1");
+  std::vector<std::string> handles;
+  for (auto it = components.rbegin(); it != components.rend(); ++it) {
+    handles.insert(handles.begin(), ZK_TAG_ask_handle_of_tag(*it));
+  }
+  EXPECT_EQ(handles, (std::vector<std::string>{"#/c1", "#/c1/s1", "#/c2", "#/c3"}));
+  std::vector<std::string> body_handles;
+  for (tag_t b : bodies) body_handles.push_back(ZK_TAG_ask_handle_of_tag(b));
+  EXPECT_EQ(body_handles,
+            (std::vector<std::string>{"#/c1:bs", "#/c1/s1:lb1", "#/c1/s1:lb2", "#/c2:lb1"}));
+  tag_t root = NULL_TAG;
+  ASSERT_EQ(ZK_ASSEM_ask_parent_component(components[0], &root), 0);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(root), "#");
+}
+
 TEST_F(Assemblies, AnswerArrangementsPerPart) {
   tag_t active = 1;
   ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(top_, &active), 0);
