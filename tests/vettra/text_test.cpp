@@ -206,6 +206,28 @@ std::string neighbours_mismatch(double value, int count, int *checked) {
   return found;
 }
 
+size_t measured_length(char *dst, size_t size, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  size_t length = 12345;
+  vformat_text_measured(dst, size, format, args, &length);
+  va_end(args);
+  return length;
+}
+
+// The length given is that of the text stored, whole or cut, whether the
+// quick path or the C library made it; a NUL written by "%c" ends it.
+TEST(BoundedFormat, GivesTheLengthOfTheTextItStored) {
+  char text[16];
+  EXPECT_EQ(measured_length(text, sizeof(text), "<%s>%lf", "ab", 1.5), std::strlen("<ab>1.500000"));
+  EXPECT_EQ(measured_length(text, 8, "<%s>%lf", "ab", 1.5), 7u);
+  EXPECT_STREQ(text, "<ab>1.5");
+  EXPECT_EQ(measured_length(text, sizeof(text), "%5d|%x", 42, 255), std::strlen("   42|ff"));
+  EXPECT_EQ(measured_length(text, sizeof(text), "ab%cde", 0), 2u);
+  EXPECT_EQ(measured_length(text, 1, "%s", "anything"), 0u);
+  EXPECT_EQ(measured_length(text, 0, "%s", "anything"), 0u);
+}
+
 // Halves at the sixth decimal: (2k + 1) / 2^7 is the only kind of double
 // whose millionths end in exactly one half, which printf rounds to the even
 // millionth. Around it, (k + 1/2) * 2^-j for other j are exact with fewer

@@ -175,12 +175,15 @@ static int is_plain_conversion(char conversion, int is_long) {
 /* Formats a plain format in one pass; 1 when the format is not plain, when
  * a double it takes is not finite or when the decimal point is not a full
  * stop, so that the caller formats the whole text with vsnprintf instead
- * (what was put together so far is then written over). */
+ * (what was put together so far is then written over). One scan for the
+ * next "%" or the end gives each run of plain text and its length. */
 static int format_plain(struct plain_output *out, const char *format, va_list args) {
   const char *p = format;
   int point_checked = 0;
-  for (const char *spec = strchr(p, '%'); spec != NULL; spec = strchr(p, '%')) {
+  for (;;) {
+    const char *spec = strchrnul(p, '%');
     put_bytes(out, p, (size_t)(spec - p));
+    if (*spec == '\0') return 0;
     const char *conversion = spec[1] == 'l' ? spec + 2 : spec + 1;
     int is_long = spec[1] == 'l';
     if (!is_plain_conversion(*conversion, is_long)) return 1;
@@ -213,11 +216,11 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
     }
     p = conversion + 1;
   }
-  put_bytes(out, p, strlen(p));
-  return 0;
 }
 
-int vformat_text(char *dst, size_t size, const char *format, va_list args) {
+int vformat_text_measured(char *dst, size_t size, const char *format, va_list args,
+                          size_t *length) {
+  *length = 0;
   if (dst == NULL || size == 0) return 1;
   if (format == NULL) {
     dst[0] = '\0';
@@ -229,7 +232,8 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args) {
   int fallback = format_plain(&out, format, plain_args);
   va_end(plain_args);
   if (!fallback) {
-    dst[out.length < size ? out.length : size - 1] = '\0';
+    *length = out.length < size ? out.length : size - 1;
+    dst[*length] = '\0';
     return out.length >= size ? 1 : 0;
   }
   int needed = vsnprintf(dst, size, format, args);
@@ -237,7 +241,14 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args) {
     dst[0] = '\0';
     return 1;
   }
+  /* A "%c" of a NUL may end the text before the count vsnprintf gives. */
+  *length = strlen(dst);
   return (size_t)needed >= size ? 1 : 0;
+}
+
+int vformat_text(char *dst, size_t size, const char *format, va_list args) {
+  size_t length;
+  return vformat_text_measured(dst, size, format, args, &length);
 }
 
 int format_text(char *dst, size_t size, const char *format, ...) {
