@@ -46,9 +46,10 @@ int append_text(char *dst, size_t size, const char *src) {
  * %f conversions and no flags, width or precision. Such a format is put
  * together here, which costs a fraction of the C library's general formatter
  * and gives the same text: numbers are converted exactly (a double to six
- * decimals, rounded as printf rounds it). Any other format, and any double
- * that is not finite or in a locale whose decimal point is not a full stop,
- * goes to vsnprintf. */
+ * decimals, rounded as printf rounds it, through whole-number arithmetic up
+ * to a magnitude of about 1.8e13 and std::to_chars beyond). Any other format,
+ * and any double that is not finite or in a locale whose decimal point is not
+ * a full stop, goes to vsnprintf. */
 
 /* Output of a plain format: `length` counts every byte the whole text has,
  * as vsnprintf counts it; only the first size - 1 are stored. */
