@@ -174,6 +174,160 @@ TEST(BoundedFormat, WritesEveryDoubleAsTheCLibraryDoes) {
   EXPECT_EQ(checked, 600000);
 }
 
+// Compares the "%lf" text of a value and of its negation with the C
+// library's; returns the first that differs, or "". Counts each comparison.
+std::string double_mismatch(double value, int *checked) {
+  char ours[400];
+  char theirs[400];
+  for (double signed_value : {value, -value}) {
+    format_text(ours, sizeof(ours), "%lf", signed_value);
+    snprintf(theirs, sizeof(theirs), "%lf", signed_value);
+    (*checked)++;
+    if (std::strcmp(ours, theirs) != 0) {
+      char bits[64];
+      snprintf(bits, sizeof(bits), "%a", signed_value);
+      return std::string(bits) + ": \"" + ours + "\" instead of \"" + theirs + "\"";
+    }
+  }
+  return "";
+}
+
+// The `count` doubles on either side of `value`, and the value itself.
+std::string neighbours_mismatch(double value, int count, int *checked) {
+  double below = value;
+  double above = value;
+  std::string found = double_mismatch(value, checked);
+  for (int i = 0; i < count && found.empty(); i++) {
+    below = std::nextafter(below, 0.0);
+    above = std::nextafter(above, HUGE_VAL);
+    found = double_mismatch(below, checked);
+    if (found.empty()) found = double_mismatch(above, checked);
+  }
+  return found;
+}
+
+size_t measured_length(char *dst, size_t size, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  size_t length = 12345;
+  vformat_text_measured(dst, size, format, args, &length);
+  va_end(args);
+  return length;
+}
+
+// The length given is that of the text stored, whole or cut, whether the
+// quick path or the C library made it; a NUL written by "%c" ends it.
+TEST(BoundedFormat, GivesTheLengthOfTheTextItStored) {
+  char text[16];
+  EXPECT_EQ(measured_length(text, sizeof(text), "<%s>%lf", "ab", 1.5), std::strlen("<ab>1.500000"));
+  EXPECT_EQ(measured_length(text, 8, "<%s>%lf", "ab", 1.5), 7u);
+  EXPECT_STREQ(text, "<ab>1.5");
+  EXPECT_EQ(measured_length(text, sizeof(text), "%5d|%x", 42, 255), std::strlen("   42|ff"));
+  EXPECT_EQ(measured_length(text, sizeof(text), "ab%cde", 0), 2u);
+  EXPECT_EQ(measured_length(text, 1, "%s", "anything"), 0u);
+  EXPECT_EQ(measured_length(text, 0, "%s", "anything"), 0u);
+}
+
+// Halves at the sixth decimal: (2k + 1) / 2^7 is the only kind of double
+// whose millionths end in exactly one half, which printf rounds to the even
+// millionth. Around it, (k + 1/2) * 2^-j for other j are exact with fewer
+// decimals or not a tie at all. Whole parts up to past 2^64 / 10^6, where
+// the millionths no longer fit 64 bits.
+TEST(BoundedFormat, RoundsAHalfAtTheSixthDecimalToTheEvenDigitAsTheCLibraryDoes) {
+  int checked = 0;
+  for (int j = 0; j <= 60; j++) {
+    for (double k = 0; k < 300; k++) {
+      ASSERT_EQ(double_mismatch(std::ldexp(k + 0.5, -j), &checked), "");
+    }
+  }
+  for (double whole : {1.0, 1e3, 123456789.0, 1e12, 18446744073708.0, 18446744073709.0,
+                       18446744073710.0, 1e13, 3.5e13}) {
+    for (int t = 1; t < 256; t += 2) {
+      ASSERT_EQ(double_mismatch(whole + t / 128.0, &checked), "");
+    }
+  }
+  EXPECT_EQ(checked, 2 * (61 * 300 + 9 * 128));
+  // A tie rounded up instead of to the even digit would give "0.007813".
+  char text[32];
+  format_text(text, sizeof(text), "%lf|%lf", 0.0078125, 0.0234375);
+  EXPECT_STREQ(text, "0.007812|0.023438");
+}
+
+// Doubles whose millionths are a half, or one unit of the last bit above or
+// below it: m * 2^-(s + 6), with m * 5^6 ending in the s bits 100...0 plus
+// -1, 0 or 1, for every shift s a double's 53 bits allow. A rounding that
+// looks at fewer bits than all those shifted out fails here.
+TEST(BoundedFormat, RoundsValuesAHairFromAHalfMillionthAsTheCLibraryDoes) {
+  uint64_t inverse = 15625;  // of 5^6 modulo 2^64, by Newton's iteration
+  for (int i = 0; i < 6; i++) inverse *= 2 - 15625 * inverse;
+  ASSERT_EQ(inverse * 15625, uint64_t{1});
+  int checked = 0;
+  for (int s = 1; s <= 53; s++) {
+    const uint64_t mask = (uint64_t{1} << s) - 1;
+    for (int delta = -1; delta <= 1; delta++) {
+      const uint64_t rest = ((uint64_t{1} << (s - 1)) + delta) & mask;
+      uint64_t m = (rest * inverse) & mask;
+      if (s <= 52) m += uint64_t{1} << 52;
+      if (m < (uint64_t{1} << 52) || m >= (uint64_t{1} << 53)) continue;
+      ASSERT_EQ((m * 15625) & mask, rest);
+      ASSERT_EQ(double_mismatch(std::ldexp(static_cast<double>(m), -(s + 6)), &checked), "");
+    }
+  }
+  EXPECT_GE(checked, 2 * 3 * 52);
+}
+
+// Where the exact path ends: millionths at 2^64 (a magnitude of about
+// 1.8e13), half a millionth and the bounds of the binary exponents it
+// handles, the smallest doubles, the largest, and values whose rounding
+// carries into a new whole digit (9.9999995 to 10.000000).
+TEST(BoundedFormat, WritesTheDoublesAtTheEdgesOfItsExactPathAsTheCLibraryDoes) {
+  int checked = 0;
+  const double edges[] = {std::ldexp(1.0, 64) / 1e6,
+                          18446744073709.551615,
+                          std::ldexp(1.0, 44),
+                          std::ldexp(1.0, 45),
+                          std::ldexp(1.0, 46),
+                          std::ldexp(1.0, 47),
+                          5e-7,
+                          std::ldexp(1.0, -21),
+                          std::ldexp(1.0, -22),
+                          std::ldexp(1.0, -20),
+                          1e-6,
+                          1.5e-6,
+                          2.5e-6,
+                          std::ldexp(1.0, -1022),
+                          4.9e-324,
+                          1.7976931348623157e308,
+                          0.0};
+  for (double edge : edges) ASSERT_EQ(neighbours_mismatch(edge, 2000, &checked), "");
+  for (double ten = 1; ten <= 1e15; ten *= 10) {
+    ASSERT_EQ(neighbours_mismatch(ten - 5e-7, 200, &checked), "");
+    ASSERT_EQ(neighbours_mismatch(ten, 20, &checked), "");
+  }
+  EXPECT_EQ(checked, 2 * (17 * 4001 + 16 * (401 + 41)));
+  char text[64];
+  format_text(text, sizeof(text), "%lf|%lf|%lf|%lf", 9.9999996, 999.9999996, -0.0, -4e-7);
+  EXPECT_STREQ(text, "10.000000|1000.000000|-0.000000|-0.000000");
+}
+
+// Random doubles of every binary exponent the exact path handles and a
+// little beyond, and random subnormals, byte for byte against the C library.
+TEST(BoundedFormat, WritesRandomDoublesOfEveryMagnitudeAsTheCLibraryDoes) {
+  std::mt19937_64 random(8122026);
+  int checked = 0;
+  for (int i = 0; i < 150000; i++) {
+    const uint64_t mantissa = random() & ((uint64_t{1} << 52) - 1);
+    const uint64_t exponent = 1023 - 40 + random() % 90;  // 2^-40 to 2^49
+    const uint64_t bits[2] = {exponent << 52 | mantissa, mantissa};
+    for (uint64_t pattern : bits) {
+      double value;
+      std::memcpy(&value, &pattern, sizeof(value));
+      ASSERT_EQ(double_mismatch(value, &checked), "");
+    }
+  }
+  EXPECT_EQ(checked, 600000);
+}
+
 // In a locale whose decimal point is a comma, doubles keep the comma the C
 // library writes. The locale is compiled for the test, from a definition of
 // its numbers alone.

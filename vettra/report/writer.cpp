@@ -93,8 +93,8 @@ int vwrite_fmt(const char *path, const char *format, va_list args) {
   va_copy(again, args);
   char line[LINE_SIZE + 1];
   int result;
-  if (vformat_text(line, LINE_SIZE, format, args) == 0) {
-    size_t length = strlen(line);
+  size_t length;
+  if (vformat_text_measured(line, LINE_SIZE, format, args, &length) == 0) {
     line[length] = '\n';
     result = append_whole_line(path, line, length + 1);
   } else {

@@ -6,6 +6,7 @@
 
 #include <langinfo.h>
 #include <math.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -45,9 +46,10 @@ int append_text(char *dst, size_t size, const char *src) {
  * %f conversions and no flags, width or precision. Such a format is put
  * together here, which costs a fraction of the C library's general formatter
  * and gives the same text: numbers are converted exactly (a double to six
- * decimals, rounded as printf rounds it). Any other format, and any double
- * that is not finite or in a locale whose decimal point is not a full stop,
- * goes to vsnprintf. */
+ * decimals, rounded as printf rounds it, through whole-number arithmetic up
+ * to a magnitude of about 1.8e13 and std::to_chars beyond). Any other format,
+ * and any double that is not finite or in a locale whose decimal point is not
+ * a full stop, goes to vsnprintf. */
 
 /* Output of a plain format: `length` counts every byte the whole text has,
  * as vsnprintf counts it; only the first size - 1 are stored. */
@@ -71,19 +73,97 @@ static int decimal_point_is_full_stop(void) {
   return point != NULL && point[0] == '.' && point[1] == '\0';
 }
 
-/* A finite double with six decimals, as "%f" writes it. */
-static void put_double(struct plain_output *out, double value) {
-  char digits[DOUBLE_TEXT_SIZE];
-  std::to_chars_result r =
-      std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::fixed, 6);
-  put_bytes(out, digits, r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
+/* Two decimal digits for each number below 100, "00" to "99". */
+static const char DIGIT_PAIRS[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+/* Writes the decimal digits of `value` so that they end just before `end`;
+ * returns where they begin. */
+static char *digits_before(char *end, uint64_t value) {
+  while (value >= 100) {
+    end -= 2;
+    memcpy(end, DIGIT_PAIRS + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    end -= 2;
+    memcpy(end, DIGIT_PAIRS + 2 * value, 2);
+  } else {
+    *--end = (char)('0' + value);
+  }
+  return end;
 }
 
-template <typename Integer>
-static void put_integer(struct plain_output *out, Integer value) {
-  char digits[24];
-  std::to_chars_result r = std::to_chars(digits, digits + sizeof(digits), value);
-  put_bytes(out, digits, (size_t)(r.ptr - digits));
+/* A number with an optional minus sign, as "%d", "%ld" and "%lu" write it. */
+static void put_decimal(struct plain_output *out, int negative, uint64_t magnitude) {
+  char text[24];
+  char *end = text + sizeof(text);
+  char *start = digits_before(end, magnitude);
+  if (negative) *--start = '-';
+  put_bytes(out, start, (size_t)(end - start));
+}
+
+static void put_signed(struct plain_output *out, long value) {
+  uint64_t magnitude = value < 0 ? 0 - (uint64_t)value : (uint64_t)value;
+  put_decimal(out, value < 0, magnitude);
+}
+
+/* A double's millionths, value * 10^6 rounded to a whole number as printf
+ * rounds it in the default mode: to the nearest, a tie to the even one.
+ * The value is m * 2^e (m below 2^53, from its bits), so value * 10^6 is
+ * m * 5^6 * 2^(e + 6): the product m * 5^6, below 2^67, is shifted right by
+ * s = -(e + 6) and the bits shifted out decide the rounding, all exact.
+ * Returns 0, leaving the value to the general conversion, when the
+ * millionths do not fit 64 bits (a magnitude of about 1.8e13 or more). */
+static int rounded_millionths(uint64_t bits, uint64_t *millionths) {
+  int biased = (int)((bits >> 52) & 0x7ff);
+  uint64_t m = bits & ((UINT64_C(1) << 52) - 1);
+  if (biased != 0) m |= UINT64_C(1) << 52;
+  /* e = biased - 1075 for a normal value, -1074 for a subnormal one. */
+  int shift = (biased != 0 ? 1075 - biased : 1074) - 6;
+  if (shift <= 0) return 0; /* m is at least 2^52: the product is past 2^64 */
+  if (shift >= 68) {
+    /* Less than half a millionth: the product is below 2^67 <= 2^(s - 1). */
+    *millionths = 0;
+    return 1;
+  }
+  unsigned __int128 product = (unsigned __int128)m * 15625;
+  unsigned __int128 quotient = product >> shift;
+  unsigned __int128 rest = product - (quotient << shift);
+  unsigned __int128 half = (unsigned __int128)1 << (shift - 1);
+  if (rest > half || (rest == half && (quotient & 1) != 0)) quotient++;
+  if ((quotient >> 64) != 0) return 0;
+  *millionths = (uint64_t)quotient;
+  return 1;
+}
+
+/* A finite double with six decimals, as "%f" writes it: the sign (a
+ * negative value that rounds to zero keeps it, "-0.000000"), the whole part,
+ * a point and six decimals. A magnitude too large for the exact path above
+ * goes to std::to_chars, which rounds the same way. */
+static void put_double(struct plain_output *out, double value) {
+  uint64_t bits;
+  memcpy(&bits, &value, sizeof(bits));
+  uint64_t millionths;
+  if (!rounded_millionths(bits, &millionths)) {
+    char digits[DOUBLE_TEXT_SIZE];
+    std::to_chars_result r =
+        std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::fixed, 6);
+    put_bytes(out, digits, r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
+    return;
+  }
+  char text[32];
+  char *end = text + sizeof(text);
+  uint32_t decimals = (uint32_t)(millionths % 1000000);
+  memcpy(end - 2, DIGIT_PAIRS + 2 * (decimals % 100), 2);
+  memcpy(end - 4, DIGIT_PAIRS + 2 * (decimals / 100 % 100), 2);
+  memcpy(end - 6, DIGIT_PAIRS + 2 * (decimals / 10000), 2);
+  end[-7] = '.';
+  char *start = digits_before(end - 7, millionths / 1000000);
+  if ((bits >> 63) != 0) *--start = '-';
+  put_bytes(out, start, (size_t)(end - start));
 }
 
 /* 1 when `conversion` (just after its "%", or after the "l" of a long one)
@@ -96,12 +176,15 @@ static int is_plain_conversion(char conversion, int is_long) {
 /* Formats a plain format in one pass; 1 when the format is not plain, when
  * a double it takes is not finite or when the decimal point is not a full
  * stop, so that the caller formats the whole text with vsnprintf instead
- * (what was put together so far is then written over). */
+ * (what was put together so far is then written over). One scan for the
+ * next "%" or the end gives each run of plain text and its length. */
 static int format_plain(struct plain_output *out, const char *format, va_list args) {
   const char *p = format;
   int point_checked = 0;
-  for (const char *spec = strchr(p, '%'); spec != NULL; spec = strchr(p, '%')) {
+  for (;;) {
+    const char *spec = strchrnul(p, '%');
     put_bytes(out, p, (size_t)(spec - p));
+    if (*spec == '\0') return 0;
     const char *conversion = spec[1] == 'l' ? spec + 2 : spec + 1;
     int is_long = spec[1] == 'l';
     if (!is_plain_conversion(*conversion, is_long)) return 1;
@@ -113,14 +196,10 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
         break;
       }
       case 'd':
-        if (is_long) {
-          put_integer(out, va_arg(args, long));
-        } else {
-          put_integer(out, va_arg(args, int));
-        }
+        put_signed(out, is_long ? va_arg(args, long) : va_arg(args, int));
         break;
       case 'u':
-        put_integer(out, va_arg(args, unsigned long));
+        put_decimal(out, 0, va_arg(args, unsigned long));
         break;
       case 'f': {
         if (!point_checked) {
@@ -138,11 +217,11 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
     }
     p = conversion + 1;
   }
-  put_bytes(out, p, strlen(p));
-  return 0;
 }
 
-int vformat_text(char *dst, size_t size, const char *format, va_list args) {
+int vformat_text_measured(char *dst, size_t size, const char *format, va_list args,
+                          size_t *length) {
+  *length = 0;
   if (dst == NULL || size == 0) return 1;
   if (format == NULL) {
     dst[0] = '\0';
@@ -154,7 +233,8 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args) {
   int fallback = format_plain(&out, format, plain_args);
   va_end(plain_args);
   if (!fallback) {
-    dst[out.length < size ? out.length : size - 1] = '\0';
+    *length = out.length < size ? out.length : size - 1;
+    dst[*length] = '\0';
     return out.length >= size ? 1 : 0;
   }
   int needed = vsnprintf(dst, size, format, args);
@@ -162,7 +242,14 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args) {
     dst[0] = '\0';
     return 1;
   }
+  /* A "%c" of a NUL may end the text before the count vsnprintf gives. */
+  *length = strlen(dst);
   return (size_t)needed >= size ? 1 : 0;
+}
+
+int vformat_text(char *dst, size_t size, const char *format, va_list args) {
+  size_t length;
+  return vformat_text_measured(dst, size, format, args, &length);
 }
 
 int format_text(char *dst, size_t size, const char *format, ...) {

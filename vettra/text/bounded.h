@@ -19,6 +19,10 @@ int format_text(char *dst, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 int vformat_text(char *dst, size_t size, const char *format, va_list args)
     __attribute__((format(printf, 3, 0)));
+/* vformat_text that also gives the length of the text stored in dst, for a
+ * caller that would otherwise measure it again. */
+int vformat_text_measured(char *dst, size_t size, const char *format, va_list args, size_t *length)
+    __attribute__((format(printf, 3, 0)));
 
 /* Copies into a char array, taking its size from the array itself. */
 #define COPY(dst, src) copy_text((dst), sizeof(dst), (src))
