@@ -129,7 +129,7 @@ int ZK_MODL_ask_mass_props_3d(const tag_t *bodies, int n, int type, int units, d
       if (source->body_type != ZK_MODL_SOLID_BODY && geom::validate(source->shape, true)) {
         return kNoVolume;
       }
-      list.push_back({&source->shape, b->placement, source->density});
+      list.push_back({&source->shape, &b->placement, source->density});
     }
     std::array<double, geom::mass_result_size> result = geom::mass_properties(list);
     for (double value : result) {

@@ -96,10 +96,12 @@ std::optional<std::string> validate(const Shape &shape, bool solid);
 // non-finite number or a rotation that is not orthogonal.
 std::optional<std::string> validate_placement(const Transform &placement);
 
+// A body as the mass properties see it. The shape and placement are the
+// caller's own, not copies: a large assembly lists tens of thousands.
 struct MassBody {
-  const Shape *shape;   // a shape that validate(shape, true) accepts
-  Transform placement;  // from the shape's local coordinates to global
-  double density;       // mass per unit volume
+  const Shape *shape;          // a shape that validate(shape, true) accepts
+  const Transform *placement;  // from the shape's local coordinates to global
+  double density;              // mass per unit volume
 };
 
 // Number of values in a mass-properties result.

@@ -72,14 +72,14 @@ std::vector<PlacedMass> place_all(const std::vector<MassBody> &bodies, Totals &t
   for (const MassBody &body : bodies) {
     if (body.shape == nullptr) continue;
     const LocalMass local = local_mass(*body.shape);
-    const Vec3 centroid = apply(body.placement, local.centroid);
+    const Vec3 centroid = apply(*body.placement, local.centroid);
     totals.area += local.area;
     totals.volume += local.volume;
     totals.mass += body.density * local.volume;
     totals.by_mass = totals.by_mass + (body.density * local.volume) * centroid;
     totals.by_volume = totals.by_volume + local.volume * centroid;
     placed.push_back(
-        {centroid, rotate_spread(body.placement, local.spread), body.density, local.volume});
+        {centroid, rotate_spread(*body.placement, local.spread), body.density, local.volume});
   }
   return placed;
 }

@@ -728,7 +728,8 @@ class Reader {
   // density near the largest double) can never give finite mass values.
   void check_mass_finite(const Body &b, const std::string &p) const {
     if (b.body_type != ZK_MODL_SOLID_BODY && geom::validate(b.shape, true)) return;
-    auto values = geom::mass_properties({{&b.shape, geom::identity(), b.density}});
+    const geom::Transform at_origin = geom::identity();
+    auto values = geom::mass_properties({{&b.shape, &at_origin, b.density}});
     for (double value : values) {
       if (!std::isfinite(value)) {
         fail(p,

@@ -63,7 +63,7 @@ double real_attribute(const model::Object &o, const std::string &title) {
 
 // The host's mass properties of one body at unit density.
 std::array<double, geom::mass_result_size> unit_mass(const model::Body &b) {
-  return geom::mass_properties({{&b.shape, b.placement, 1.0}});
+  return geom::mass_properties({{&b.shape, &b.placement, 1.0}});
 }
 
 void expect_near_rel(double actual, double expected, double tolerance, const std::string &what) {

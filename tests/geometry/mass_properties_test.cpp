@@ -12,6 +12,8 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 using Result = std::array<double, 47>;
+// The placement of a body at its own coordinates.
+const Transform kIdentity = identity();
 
 // Result entries as laid out in docs/mass-properties.md.
 enum {
@@ -63,7 +65,7 @@ double dot3(const Vec3 &a, const Vec3 &b) {
 TEST(MassProperties, BlockMatchesTextbookFormulas) {
   const double a = 10, b = 20, c = 30, rho = 2.0;
   const Shape block = Block{{1, 2, 3}, {a, b, c}};
-  const Result r = mass_properties({{&block, identity(), rho}});
+  const Result r = mass_properties({{&block, &kIdentity, rho}});
   const double m = rho * a * b * c;
   const Vec3 g{1 + a / 2, 2 + b / 2, 3 + c / 2};
 
@@ -89,7 +91,7 @@ TEST(MassProperties, BlockMatchesTextbookFormulas) {
 TEST(MassProperties, TiltedCylinderMatchesClosedForm) {
   const double rad = 2, h = 5, rho = 1.5;
   const Shape cylinder = Cylinder{{1, -2, 0.5}, {3, 3, 0}, rad, h};  // axis normalised inside
-  const Result r = mass_properties({{&cylinder, identity(), rho}});
+  const Result r = mass_properties({{&cylinder, &kIdentity, rho}});
   const double v = pi * rad * rad * h;
   const double m = rho * v;
   const double s = h / 2 / std::sqrt(2.0);
@@ -111,7 +113,7 @@ TEST(MassProperties, TiltedCylinderMatchesClosedForm) {
 TEST(MassProperties, SphereMatchesClosedForm) {
   const double rad = 3, rho = 7;
   const Shape sphere = Sphere{{0, 0, 4}, rad};
-  const Result r = mass_properties({{&sphere, identity(), rho}});
+  const Result r = mass_properties({{&sphere, &kIdentity, rho}});
   const double v = 4.0 / 3.0 * pi * rad * rad * rad;
   const double m = rho * v;
   const double ic = 2.0 / 5.0 * m * rad * rad;
@@ -146,8 +148,8 @@ TEST_P(MeshBox, EqualsTheBlock) {
   Mesh mesh = box_mesh(c.corner, size);
   if (c.turned_inwards) mesh = inverted(mesh);
   const Shape shape = mesh;
-  const Result expected = mass_properties({{&block, identity(), 2.5}});
-  const Result actual = mass_properties({{&shape, identity(), 2.5}});
+  const Result expected = mass_properties({{&block, &kIdentity, 2.5}});
+  const Result actual = mass_properties({{&shape, &kIdentity, 2.5}});
   for (int e = 0; e < 30; ++e)
     EXPECT_NEAR(expected[e], actual[e], 1e-9 * std::fmax(1.0, std::fabs(expected[e])))
         << "entry " << e;
@@ -163,8 +165,8 @@ TEST(MassProperties, MeshWithTwoShellsEqualsTwoBlocks) {
   const Shape a = Block{{0, 0, 0}, {1, 2, 3}};
   const Shape b = Block{{5, -1, 2}, {4, 1, 1}};
   const Shape both = joined(box_mesh({0, 0, 0}, {1, 2, 3}), box_mesh({5, -1, 2}, {4, 1, 1}));
-  const Result expected = mass_properties({{&a, identity(), 1.0}, {&b, identity(), 1.0}});
-  const Result actual = mass_properties({{&both, identity(), 1.0}});
+  const Result expected = mass_properties({{&a, &kIdentity, 1.0}, {&b, &kIdentity, 1.0}});
+  const Result actual = mass_properties({{&both, &kIdentity, 1.0}});
   for (int e = 0; e < 39; ++e)
     EXPECT_NEAR(expected[e], actual[e], 1e-9 * std::fmax(1.0, std::fabs(expected[e])))
         << "entry " << e;
@@ -177,8 +179,8 @@ TEST(MassProperties, QuarterTurnAndShiftEqualsTheTurnedBlock) {
   Transform placement = rotation({0, 0, 1}, pi / 2);
   placement.t = {100, 0, 0};
   const Shape turned = Block{{80, 0, 0}, {20, 10, 30}};
-  const Result expected = mass_properties({{&turned, identity(), 3.0}});
-  const Result actual = mass_properties({{&block, placement, 3.0}});
+  const Result expected = mass_properties({{&turned, &kIdentity, 3.0}});
+  const Result actual = mass_properties({{&block, &placement, 3.0}});
   for (int e = 0; e < 30; ++e)
     EXPECT_NEAR(expected[e], actual[e], 1e-9 * std::fmax(1.0, std::fabs(expected[e])))
         << "entry " << e;
@@ -186,11 +188,11 @@ TEST(MassProperties, QuarterTurnAndShiftEqualsTheTurnedBlock) {
 
 TEST(MassProperties, GeneralRotationKeepsPrincipalMomentsAndMovesTheCentre) {
   const Shape cylinder = Cylinder{{1, 2, 3}, {0, 0, 1}, 2, 7};
-  const Result local = mass_properties({{&cylinder, identity(), 1.0}});
+  const Result local = mass_properties({{&cylinder, &kIdentity, 1.0}});
   const double n = std::sqrt(14.0);
   const Transform turn = rotation({1 / n, 2 / n, 3 / n}, 0.7);
   const Transform placement = compose(translation({-4, 5, 6}), turn);
-  const Result r = mass_properties({{&cylinder, placement, 1.0}});
+  const Result r = mass_properties({{&cylinder, &placement, 1.0}});
   const double m = r[mass];
 
   // The centre (1, 2, 6.5) turned by hand with the rotation's rows, then shifted.
@@ -225,7 +227,7 @@ TEST(MassProperties, ComposedPlacementAppliesInnerFirst) {
 TEST(MassProperties, DenserBodyPullsTheCentreOfGravity) {
   const Shape light = Block{{0, 0, 0}, {1, 1, 1}};
   const Shape heavy = Block{{2, 0, 0}, {1, 1, 1}};
-  const Result r = mass_properties({{&light, identity(), 1.0}, {&heavy, identity(), 3.0}});
+  const Result r = mass_properties({{&light, &kIdentity, 1.0}, {&heavy, &kIdentity, 3.0}});
   // Masses 1 at x = 0.5 and 3 at x = 2.5.
   EXPECT_DOUBLE_EQ(2.0, r[volume]);
   EXPECT_DOUBLE_EQ(4.0, r[mass]);
@@ -239,7 +241,7 @@ TEST(MassProperties, DenserBodyPullsTheCentreOfGravity) {
 TEST(MassProperties, WithoutDensityTheCentreIsWeightedByVolume) {
   const Shape small = Block{{0, 0, 0}, {1, 1, 1}};
   const Shape large = Block{{2, 0, 0}, {3, 1, 1}};
-  const Result r = mass_properties({{&small, identity(), 0.0}, {&large, identity(), 0.0}});
+  const Result r = mass_properties({{&small, &kIdentity, 0.0}, {&large, &kIdentity, 0.0}});
   EXPECT_DOUBLE_EQ(4.0, r[volume]);
   EXPECT_EQ(0.0, r[mass]);
   expect_triple(r, cog, (0.5 + 3 * 3.5) / 4, 0.5, 0.5);
