@@ -31,6 +31,7 @@ enum Entry : int {
 };
 
 constexpr int jacobi_sweeps = 50;
+constexpr size_t placement_lookahead = 8;
 
 // What the second pass needs of one body's share, in global coordinates.
 struct PlacedMass {
@@ -69,7 +70,16 @@ struct Totals {
 std::vector<PlacedMass> place_all(const std::vector<MassBody> &bodies, Totals &totals) {
   std::vector<PlacedMass> placed;
   placed.reserve(bodies.size());
-  for (const MassBody &body : bodies) {
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    const MassBody &body = bodies[i];
+    // The placements of a large assembly's bodies lie all over memory: the
+    // one a few bodies ahead starts coming while this one is placed.
+    if (i + placement_lookahead < bodies.size()) {
+      const char *ahead = reinterpret_cast<const char *>(bodies[i + placement_lookahead].placement);
+      __builtin_prefetch(ahead);
+      __builtin_prefetch(ahead + 64);
+      __builtin_prefetch(ahead + sizeof(Transform) - 1);
+    }
     if (body.shape == nullptr) continue;
     const LocalMass local = local_mass(*body.shape);
     const Vec3 centroid = apply(*body.placement, local.centroid);
