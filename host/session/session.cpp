@@ -244,26 +244,28 @@ void Session::close_all() {
 
 namespace {
 
-// The object whose whole handle an occurrence's handle extends by one step
-// (see model::handle_of): a component occurrence's parent, followed by "/"
-// and its instance's handle; a body occurrence's component, followed by ":"
-// and its prototype's handle. None for any other object.
-const model::Object *extended_handle(const model::Object &object, std::string *step) {
+// One step of an occurrence's handle (see model::handle_of): a component
+// occurrence's handle is its parent's, "/" and its instance's handle; a body
+// occurrence's is its component's, ":" and its prototype's handle.
+struct HandleStep {
+  const model::Object *from = nullptr;  // none: the handle is not made of steps
+  char separator = '/';
+  const std::string *name = nullptr;
+};
+
+HandleStep handle_step(const model::Object &object) {
   if (object.type == ZK_solid_type && object.occurrence) {
     const auto &body = static_cast<const model::Body &>(object);
-    if (!body.component || !body.prototype) return nullptr;
-    if (step) *step = ":" + body.prototype->handle;
-    return body.component;
-  }
-  if (object.type == ZK_component_type) {
+    if (body.component && body.prototype) return {body.component, ':', &body.prototype->handle};
+  } else if (object.type == ZK_component_type) {
     const auto &occ = static_cast<const model::ComponentOcc &>(object);
-    if (!occ.instance || !occ.parent) return nullptr;
-    if (step) *step = "/" + occ.instance->handle;
-    return occ.parent;
+    if (occ.instance && occ.parent) return {occ.parent, '/', &occ.instance->handle};
   }
-  return nullptr;
+  return {};
 }
 
+// Keeps `whole` as the object's handle text; its own handle when they are
+// the same.
 void keep_handle(const model::Object &object, std::string whole) {
   if (whole == object.handle) {
     object.handle_text = object.handle.c_str();
@@ -271,6 +273,27 @@ void keep_handle(const model::Object &object, std::string whole) {
     object.whole_handle = std::make_unique<const std::string>(std::move(whole));
     object.handle_text = object.whole_handle->c_str();
   }
+}
+
+// Makes and keeps the handle of `object`, whose step's object (if any) has
+// its handle text already: that text and one step, put together in one
+// buffer of the right size.
+void make_handle(const model::Object &object) {
+  const HandleStep step = handle_step(object);
+  if (!step.from) {
+    // Only a component occurrence's handle differs from its own then.
+    if (object.type == ZK_component_type) {
+      keep_handle(object, model::handle_of(object));
+    } else {
+      object.handle_text = object.handle.c_str();
+    }
+    return;
+  }
+  const size_t base = std::strlen(step.from->handle_text);
+  std::string whole;
+  whole.reserve(base + 1 + step.name->size());
+  whole.append(step.from->handle_text, base).append(1, step.separator).append(*step.name);
+  keep_handle(object, std::move(whole));
 }
 
 }  // namespace
@@ -281,16 +304,16 @@ void keep_handle(const model::Object &object, std::string whole) {
 // the top down.
 const char *Session::handle_text(const model::Object &object) {
   if (object.handle_text) return object.handle_text;
-  std::vector<const model::Object *> pending{&object};
-  for (const model::Object *up = extended_handle(object, nullptr); up && !up->handle_text;
-       up = extended_handle(*up, nullptr)) {
-    pending.push_back(up);
+  const HandleStep first = handle_step(object);
+  if (first.from && !first.from->handle_text) {
+    std::vector<const model::Object *> above;
+    for (HandleStep step = first; step.from && !step.from->handle_text;
+         step = handle_step(*step.from)) {
+      above.push_back(step.from);
+    }
+    for (auto it = above.rbegin(); it != above.rend(); ++it) make_handle(**it);
   }
-  for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-    std::string step;
-    const model::Object *up = extended_handle(**it, &step);
-    keep_handle(**it, up ? up->handle_text + step : model::handle_of(**it));
-  }
+  make_handle(object);
   return object.handle_text;
 }
 
