@@ -264,6 +264,14 @@ const model::Object *extended_handle(const model::Object &object, std::string *s
   return nullptr;
 }
 
+// The whole handle an object keeps, as a string: its own handle, or the
+// path-made text. A handle may hold a NUL byte (a part file can write
+// "\u0000"), so the next step extends this string, not the C text handed
+// out, which ends at the NUL; the texts stay those of model::handle_of.
+const std::string &kept_handle(const model::Object &object) {
+  return object.whole_handle ? *object.whole_handle : object.handle;
+}
+
 void keep_handle(const model::Object &object, std::string whole) {
   if (whole == object.handle) {
     object.handle_text = object.handle.c_str();
@@ -289,7 +297,7 @@ const char *Session::handle_text(const model::Object &object) {
   for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
     std::string step;
     const model::Object *up = extended_handle(**it, &step);
-    keep_handle(**it, up ? up->handle_text + step : model::handle_of(**it));
+    keep_handle(**it, up ? kept_handle(*up) + step : model::handle_of(**it));
   }
   return object.handle_text;
 }
