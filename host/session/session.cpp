@@ -264,6 +264,14 @@ HandleStep handle_step(const model::Object &object) {
   return {};
 }
 
+// The whole handle an object keeps, as a string: its own handle, or the
+// path-made text. A handle may hold a NUL byte (a part file can write
+// "\u0000"), so the next step extends this string, not the C text handed
+// out, which ends at the NUL; the texts stay those of model::handle_of.
+const std::string &kept_handle(const model::Object &object) {
+  return object.whole_handle ? *object.whole_handle : object.handle;
+}
+
 // Keeps `whole` as the object's handle text; its own handle when they are
 // the same.
 void keep_handle(const model::Object &object, std::string whole) {
@@ -276,8 +284,8 @@ void keep_handle(const model::Object &object, std::string whole) {
 }
 
 // Makes and keeps the handle of `object`, whose step's object (if any) has
-// its handle text already: that text and one step, put together in one
-// buffer of the right size.
+// its handle already: that handle and one step, put together in one buffer
+// of the right size.
 void make_handle(const model::Object &object) {
   const HandleStep step = handle_step(object);
   if (!step.from) {
@@ -289,10 +297,10 @@ void make_handle(const model::Object &object) {
     }
     return;
   }
-  const size_t base = std::strlen(step.from->handle_text);
+  const std::string &base = kept_handle(*step.from);
   std::string whole;
-  whole.reserve(base + 1 + step.name->size());
-  whole.append(step.from->handle_text, base).append(1, step.separator).append(*step.name);
+  whole.reserve(base.size() + 1 + step.name->size());
+  whole.append(base).append(1, step.separator).append(*step.name);
   keep_handle(object, std::move(whole));
 }
 

@@ -329,6 +329,30 @@ TEST_F(Assemblies, GiveOccurrencesTheirPathHandlesInWhateverOrderAsked) {
   EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(root), "#");
 }
 
+// A handle may hold a NUL byte; the text handed out ends there, for the
+// occurrences below it too, whether they are asked before or after it.
+TEST_F(Assemblies, GiveOccurrencesBelowAHandleWithANulTheTextUpToIt) {
+  part("nul/leaf.prt", R"json({"objects": [{"id": "lb", "kind": "body",
+    "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
+  part("nul/leaf2.prt", R"json({"objects": [{"id": "pq", "kind": "body", "handle": "p\u0000q",
+    "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
+  part("nul/mid.prt", R"json({"objects": [
+    {"id": "m1", "kind": "component", "part": "leaf.prt"}]})json");
+  part("nul/top.prt", R"json({"objects": [
+    {"id": "c1", "kind": "component", "part": "mid.prt", "handle": "a\u0000b"},
+    {"id": "c2", "kind": "component", "part": "leaf2.prt"}]})json");
+  tag_t top = open("nul/top.prt");
+  std::vector<tag_t> bodies = cycle(top, ZK_solid_type);
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  ASSERT_EQ(bodies.size(), 2u);
+  ASSERT_EQ(components.size(), 3u);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[0]), "#/a");
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[1]), "#/c2:p");
+  std::vector<std::string> handles;
+  for (tag_t c : components) handles.push_back(ZK_TAG_ask_handle_of_tag(c));
+  EXPECT_EQ(handles, (std::vector<std::string>{"#/a", "#/a", "#/c2"}));
+}
+
 TEST_F(Assemblies, AnswerArrangementsPerPart) {
   tag_t active = 1;
   ASSERT_EQ(ZK_ASSEM_ask_active_arrangement(top_, &active), 0);
