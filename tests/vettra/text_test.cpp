@@ -1,6 +1,7 @@
 // The bounded copy and format helpers and the text tools for names.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -326,6 +327,23 @@ TEST(BoundedFormat, WritesRandomDoublesOfEveryMagnitudeAsTheCLibraryDoes) {
     }
   }
   EXPECT_EQ(checked, 600000);
+}
+
+// Under a rounding mode other than to the nearest, doubles round as the C
+// library rounds them then.
+TEST(BoundedFormat, RoundsDoublesInTheRoundingModeOfTheMoment) {
+  const double values[] = {0.0000001, -0.0000001, 2.5e-7, 1.0000005, -3.9999996, 123456.7891234};
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+    ASSERT_EQ(fesetround(mode), 0);
+    for (double value : values) {
+      char expected[64];
+      char actual[64];
+      std::snprintf(expected, sizeof(expected), "<%lf>", value);
+      format_text(actual, sizeof(actual), "<%lf>", value);
+      EXPECT_STREQ(actual, expected) << "mode " << mode << ", value " << value;
+    }
+  }
+  fesetround(FE_TONEAREST);
 }
 
 // In a locale whose decimal point is a comma, doubles keep the comma the C

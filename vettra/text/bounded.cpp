@@ -4,6 +4,7 @@
  * a NUL; the caller learns of the cut from the result 1. */
 #include "vettra/text/bounded.h"
 
+#include <fenv.h>
 #include <langinfo.h>
 #include <math.h>
 #include <stdint.h>
@@ -48,8 +49,9 @@ int append_text(char *dst, size_t size, const char *src) {
  * and gives the same text: numbers are converted exactly (a double to six
  * decimals, rounded as printf rounds it, through whole-number arithmetic up
  * to a magnitude of about 1.8e13 and std::to_chars beyond). Any other format,
- * and any double that is not finite or in a locale whose decimal point is not
- * a full stop, goes to vsnprintf. */
+ * and any double that is not finite, in a locale whose decimal point is not a
+ * full stop or under a rounding mode other than to the nearest, goes to
+ * vsnprintf. */
 
 /* Output of a plain format: `length` counts every byte the whole text has,
  * as vsnprintf counts it; only the first size - 1 are stored. */
@@ -68,9 +70,13 @@ static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
   out->length += n;
 }
 
-static int decimal_point_is_full_stop(void) {
+/* 1 when doubles may be put together here: the decimal point is a full
+ * stop and numbers round to the nearest, as the whole-number path rounds.
+ * Under another rounding mode printf rounds the other way, and so does the
+ * text then. */
+static int doubles_are_plain(void) {
   const char *point = nl_langinfo(RADIXCHAR);
-  return point != NULL && point[0] == '.' && point[1] == '\0';
+  return point != NULL && point[0] == '.' && point[1] == '\0' && fegetround() == FE_TONEAREST;
 }
 
 /* Two decimal digits for each number below 100, "00" to "99". */
@@ -174,8 +180,8 @@ static int is_plain_conversion(char conversion, int is_long) {
 }
 
 /* Formats a plain format in one pass; 1 when the format is not plain, when
- * a double it takes is not finite or when the decimal point is not a full
- * stop, so that the caller formats the whole text with vsnprintf instead
+ * a double it takes is not finite or when doubles are not plain (see
+ * doubles_are_plain), so that the caller formats the whole text with vsnprintf instead
  * (what was put together so far is then written over). One scan for the
  * next "%" or the end gives each run of plain text and its length. */
 static int format_plain(struct plain_output *out, const char *format, va_list args) {
@@ -203,7 +209,7 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
         break;
       case 'f': {
         if (!point_checked) {
-          if (!decimal_point_is_full_stop()) return 1;
+          if (!doubles_are_plain()) return 1;
           point_checked = 1;
         }
         double value = va_arg(args, double);
