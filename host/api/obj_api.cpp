@@ -44,7 +44,8 @@ extern "C" {
 int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
   return api::guard(__func__, kHostFault, [&]() -> int {
     if (!object) return kInvalidArgument;
-    model::Part *p = session().find_part(part);
+    Session &s = session();
+    model::Part *p = s.find_part(part);
     if (!p) {
       *object = NULL_TAG;
       return kInvalidTag;
@@ -52,10 +53,10 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
     ORVEL_INJECT(part);
     // Components and bodies include the part's occurrences, built as far as
     // the cycle steps.
-    if (type == ZK_component_type || type == ZK_solid_type) {
-      model::Object *current = *object == NULL_TAG ? nullptr : session().find(*object);
+    if ((type == ZK_component_type || type == ZK_solid_type) && !p->occurrences_built()) {
+      model::Object *current = *object == NULL_TAG ? nullptr : s.find(*object);
       if (*object == NULL_TAG || (current && current->part == p && current->type == type)) {
-        session().build_occurrences_past(*p, type, current);
+        s.build_occurrences_past(*p, type, current);
       }
     }
     const model::ObjectList *list = p->of_type(type);
