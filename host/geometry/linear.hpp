@@ -40,15 +40,21 @@ inline Mat3 zero_matrix() {
 }
 
 // a * b^T
+// These run once or twice for every body of a mass computation; unrolled,
+// they are a few straight multiplications.
 inline Mat3 outer(const Vec3 &a, const Vec3 &b) {
   Mat3 m{};
+#pragma GCC unroll 3
   for (int i = 0; i < 3; ++i)
+#pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) m[i][j] = component(a, i) * component(b, j);
   return m;
 }
 
 inline void add_scaled(Mat3 &into, const Mat3 &m, double s) {
+#pragma GCC unroll 3
   for (int i = 0; i < 3; ++i)
+#pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) into[i][j] += s * m[i][j];
 }
 
