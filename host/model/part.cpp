@@ -37,19 +37,12 @@ Object *Part::find_by_id(const std::string &id) const {
   return it == by_id_.end() ? nullptr : it->second;
 }
 
-const ObjectList *Part::of_type(int type) const {
-  for (size_t i = 0; i < type_keys_.size(); ++i) {
-    if (type_keys_[i] == type) return &type_lists_[i];
-  }
-  return nullptr;
-}
-
 ObjectList &Part::type_list(int type) {
   for (size_t i = 0; i < type_keys_.size(); ++i) {
-    if (type_keys_[i] == type) return type_lists_[i];
+    if (type_keys_[i] == type) return *type_lists_[i];
   }
   type_keys_.push_back(type);
-  return type_lists_.emplace_back(kTypeList);
+  return *type_lists_.emplace_back(std::make_unique<ObjectList>(kTypeList));
 }
 
 void Part::set_layer(Object *object, int layer) {

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <array>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,7 +86,12 @@ class Part : public Object {
 
   // Lists for cycles.
   const ObjectList &all() const { return all_; }
-  const ObjectList *of_type(int type) const;
+  const ObjectList *of_type(int type) const {
+    for (size_t i = 0; i < type_keys_.size(); ++i) {
+      if (type_keys_[i] == type) return type_lists_[i].get();
+    }
+    return nullptr;
+  }
   const ObjectList &on_layer(int layer) const { return layers_[layer]; }
 
   // The number of the part file's objects that are on a layer.
@@ -157,9 +161,9 @@ class Part : public Object {
   std::unordered_map<std::string, Object *> by_id_;
   ObjectList all_{kAllList};
   // The list of each type the part holds, found by a scan of the few types
-  // (every step of a cycle looks one up); a deque keeps the lists in place.
+  // (every step of a cycle looks one up); each list stays where it was made.
   std::vector<int> type_keys_;
-  std::deque<ObjectList> type_lists_;
+  std::vector<std::unique_ptr<ObjectList>> type_lists_;
   ObjectList &type_list(int type);
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   std::vector<Body *> own_bodies_;
