@@ -70,6 +70,29 @@ static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
   out->length += n;
 }
 
+/* A number's text is put together backwards, ending NUMBER_END bytes into a
+ * work buffer of NUMBER_WORK bytes; every number the plain path writes is at
+ * most 22 characters, so NUMBER_SPAN bytes from its start all lie inside the
+ * buffer. */
+#define NUMBER_END 32
+#define NUMBER_SPAN 32
+#define NUMBER_WORK (NUMBER_END + NUMBER_SPAN)
+
+/* Puts the number text from `start` to `end` (in a work buffer laid out as
+ * above). While the output has NUMBER_SPAN bytes of room left, the text is
+ * moved by one fixed-size copy that needs no call: the bytes it carries past
+ * the number lie past the text's end, where the next piece or the final NUL
+ * goes, and never past the buffer. */
+static void put_number(struct plain_output *out, const char *start, const char *end) {
+  size_t n = (size_t)(end - start);
+  if (out->length + NUMBER_SPAN <= out->size - 1) {
+    memcpy(out->dst + out->length, start, NUMBER_SPAN);
+    out->length += n;
+  } else {
+    put_bytes(out, start, n);
+  }
+}
+
 /* 1 when doubles may be put together here: the decimal point is a full
  * stop and numbers round to the nearest, as the whole-number path rounds.
  * Under another rounding mode printf rounds the other way, and so does the
@@ -104,11 +127,11 @@ static char *digits_before(char *end, uint64_t value) {
 
 /* A number with an optional minus sign, as "%d", "%ld" and "%lu" write it. */
 static void put_decimal(struct plain_output *out, int negative, uint64_t magnitude) {
-  char text[24];
-  char *end = text + sizeof(text);
+  char text[NUMBER_WORK];
+  char *end = text + NUMBER_END;
   char *start = digits_before(end, magnitude);
   if (negative) *--start = '-';
-  put_bytes(out, start, (size_t)(end - start));
+  put_number(out, start, end);
 }
 
 static void put_signed(struct plain_output *out, long value) {
@@ -160,8 +183,8 @@ static void put_double(struct plain_output *out, double value) {
     put_bytes(out, digits, r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
     return;
   }
-  char text[32];
-  char *end = text + sizeof(text);
+  char text[NUMBER_WORK];
+  char *end = text + NUMBER_END;
   uint32_t decimals = (uint32_t)(millionths % 1000000);
   memcpy(end - 2, DIGIT_PAIRS + 2 * (decimals % 100), 2);
   memcpy(end - 4, DIGIT_PAIRS + 2 * (decimals / 100 % 100), 2);
@@ -169,7 +192,7 @@ static void put_double(struct plain_output *out, double value) {
   end[-7] = '.';
   char *start = digits_before(end - 7, millionths / 1000000);
   if ((bits >> 63) != 0) *--start = '-';
-  put_bytes(out, start, (size_t)(end - start));
+  put_number(out, start, end);
 }
 
 /* 1 when `conversion` (just after its "%", or after the "l" of a long one)
