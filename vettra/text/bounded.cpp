@@ -139,6 +139,25 @@ static void put_signed(struct plain_output *out, long value) {
   put_decimal(out, value < 0, magnitude);
 }
 
+/* product >> shift, for a shift of 1 to 63, rounded to the nearest with a
+ * tie to the even one, in the two 64-bit halves of the product (the usual
+ * magnitudes, from about 1e-4 to 1e13, take this way); 0 when the result
+ * does not fit 64 bits. */
+static int round_shifted(unsigned __int128 product, int shift, uint64_t *rounded) {
+  uint64_t high = (uint64_t)(product >> 64);
+  uint64_t low = (uint64_t)product;
+  if ((high >> shift) != 0) return 0;
+  uint64_t quotient = (low >> shift) | (high << (64 - shift));
+  uint64_t rest = low & ((UINT64_C(1) << shift) - 1);
+  uint64_t half = UINT64_C(1) << (shift - 1);
+  if (rest > half || (rest == half && (quotient & 1) != 0)) {
+    if (quotient == UINT64_MAX) return 0;
+    quotient++;
+  }
+  *rounded = quotient;
+  return 1;
+}
+
 /* A double's millionths, value * 10^6 rounded to a whole number as printf
  * rounds it in the default mode: to the nearest, a tie to the even one.
  * The value is m * 2^e (m below 2^53, from its bits), so value * 10^6 is
@@ -159,6 +178,7 @@ static int rounded_millionths(uint64_t bits, uint64_t *millionths) {
     return 1;
   }
   unsigned __int128 product = (unsigned __int128)m * 15625;
+  if (shift < 64) return round_shifted(product, shift, millionths);
   unsigned __int128 quotient = product >> shift;
   unsigned __int128 rest = product - (quotient << shift);
   unsigned __int128 half = (unsigned __int128)1 << (shift - 1);
