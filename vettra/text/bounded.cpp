@@ -140,9 +140,9 @@ static void put_signed(struct plain_output *out, long value) {
 }
 
 /* product >> shift, for a shift of 1 to 63, rounded to the nearest with a
- * tie to the even one, in the two 64-bit halves of the product (the usual
- * magnitudes, from about 1e-4 to 1e13, take this way); 0 when the result
- * does not fit 64 bits. */
+ * tie to the even one, in the two 64-bit halves of the product (every
+ * magnitude from 2^-17, about 7.6e-6, to the exact path's limit takes this
+ * way); 0 when the result does not fit 64 bits. */
 static int round_shifted(unsigned __int128 product, int shift, uint64_t *rounded) {
   uint64_t high = (uint64_t)(product >> 64);
   uint64_t low = (uint64_t)product;
