@@ -107,6 +107,30 @@ TEST(ReportLines, ALongLineIsWrittenWholeAndAnElementValueKeepsItsBuffer) {
       << "the long lines were not written whole";
 }
 
+// The caller's argument list reaches the line whole, whether the line fits
+// the stack buffer or is formatted again at its own length.
+int write_through_list(const char *path, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  int result = vwrite_fmt(path, format, args);
+  va_end(args);
+  return result;
+}
+
+TEST(ReportLines, ALineFromTheCallersArgumentListIsWrittenWholeAtEveryLength) {
+  ScratchDir dir;
+  const std::string path = dir.file("list.xml");
+  std::string expected;
+  for (size_t length :
+       {size_t(0), size_t(LINE_SIZE - 40), size_t(LINE_SIZE), 3 * size_t(LINE_SIZE)}) {
+    const std::string text(length, 'y');
+    EXPECT_EQ(
+        write_through_list(path.c_str(), "<%s>%s|%d|%lf</%s>", "T", text.c_str(), -7, 2.5, "T"), 0);
+    expected += "<T>" + text + "|-7|2.500000</T>\n";
+  }
+  EXPECT_TRUE(read_file(path) == expected) << "a line from an argument list was not written whole";
+}
+
 // Every writer reports a line it could not write, and each lost line is
 // counted: a file that cannot be opened, and a device with no space left.
 TEST(ReportLines, ALineThatCannotBeWrittenIsReportedAndCounted) {

@@ -83,37 +83,55 @@ int write_line(const char *path, const char *text) {
   return append_text_line(path, text, strlen(text));
 }
 
+/* A line longer than LINE_SIZE: formatted again into a buffer of its own
+ * length, so it is never cut. `args` is the line's whole argument list. */
+static int append_long_line(const char *path, const char *format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  int needed = vsnprintf(NULL, 0, format, args);
+  std::vector<char> whole(needed > 0 ? (size_t)needed + 1 : 1, '\0');
+  if (needed > 0) vsnprintf(whole.data(), whole.size(), format, again);
+  va_end(again);
+  return append_text_line(path, whole.data(), strlen(whole.data()));
+}
+
 /* A line that fits LINE_SIZE is formatted on the stack, straight into the
  * buffer it is written from, with room left for its line feed; a longer one
- * is formatted again into a buffer of its own length, so it is never cut. */
-int vwrite_fmt(const char *path, const char *format, va_list args) {
+ * is formatted again by append_long_line. The argument list is started again
+ * for that, so the usual line pays for no copy of it. */
+int write_fmt(const char *path, const char *format, ...) {
   if (path == NULL || path[0] == '\0') return -1;
-  va_list measure, again;
-  va_copy(measure, args);
-  va_copy(again, args);
   char line[LINE_SIZE + 1];
-  int result;
   size_t length;
-  if (vformat_text_measured(line, LINE_SIZE, format, args, &length) == 0) {
+  va_list args;
+  va_start(args, format);
+  int cut = vformat_text_measured(line, LINE_SIZE, format, args, &length);
+  va_end(args);
+  if (cut == 0) {
     line[length] = '\n';
-    result = append_whole_line(path, line, length + 1);
-  } else {
-    int needed = vsnprintf(NULL, 0, format, measure);
-    std::vector<char> whole(needed > 0 ? (size_t)needed + 1 : 1, '\0');
-    if (needed > 0) vsnprintf(whole.data(), whole.size(), format, again);
-    result = append_text_line(path, whole.data(), strlen(whole.data()));
+    return append_whole_line(path, line, length + 1);
   }
-  va_end(measure);
-  va_end(again);
+  va_start(args, format);
+  int result = append_long_line(path, format, args);
+  va_end(args);
   return result;
 }
 
-int write_fmt(const char *path, const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  int result = vwrite_fmt(path, format, args);
-  va_end(args);
-  return result;
+/* write_fmt with the caller's argument list, which is copied once for the
+ * first formatting since a long line needs it whole again. */
+int vwrite_fmt(const char *path, const char *format, va_list args) {
+  if (path == NULL || path[0] == '\0') return -1;
+  char line[LINE_SIZE + 1];
+  size_t length;
+  va_list first;
+  va_copy(first, args);
+  int cut = vformat_text_measured(line, LINE_SIZE, format, first, &length);
+  va_end(first);
+  if (cut == 0) {
+    line[length] = '\n';
+    return append_whole_line(path, line, length + 1);
+  }
+  return append_long_line(path, format, args);
 }
 
 unsigned long lost_line_count(void) {

@@ -70,6 +70,29 @@ static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
   out->length += n;
 }
 
+/* A number's text is put together backwards, ending NUMBER_END bytes into a
+ * work buffer of NUMBER_WORK bytes; every number the plain path writes is at
+ * most 22 characters, so NUMBER_SPAN bytes from its start all lie inside the
+ * buffer. */
+#define NUMBER_END 32
+#define NUMBER_SPAN 32
+#define NUMBER_WORK (NUMBER_END + NUMBER_SPAN)
+
+/* Puts the number text from `start` to `end` (in a work buffer laid out as
+ * above). While the output has NUMBER_SPAN bytes of room left, the text is
+ * moved by one fixed-size copy that needs no call: the bytes it carries past
+ * the number lie past the text's end, where the next piece or the final NUL
+ * goes, and never past the buffer. */
+static void put_number(struct plain_output *out, const char *start, const char *end) {
+  size_t n = (size_t)(end - start);
+  if (out->length + NUMBER_SPAN <= out->size - 1) {
+    memcpy(out->dst + out->length, start, NUMBER_SPAN);
+    out->length += n;
+  } else {
+    put_bytes(out, start, n);
+  }
+}
+
 /* 1 when doubles may be put together here: the decimal point is a full
  * stop and numbers round to the nearest, as the whole-number path rounds.
  * Under another rounding mode printf rounds the other way, and so does the
@@ -104,16 +127,35 @@ static char *digits_before(char *end, uint64_t value) {
 
 /* A number with an optional minus sign, as "%d", "%ld" and "%lu" write it. */
 static void put_decimal(struct plain_output *out, int negative, uint64_t magnitude) {
-  char text[24];
-  char *end = text + sizeof(text);
+  char text[NUMBER_WORK];
+  char *end = text + NUMBER_END;
   char *start = digits_before(end, magnitude);
   if (negative) *--start = '-';
-  put_bytes(out, start, (size_t)(end - start));
+  put_number(out, start, end);
 }
 
 static void put_signed(struct plain_output *out, long value) {
   uint64_t magnitude = value < 0 ? 0 - (uint64_t)value : (uint64_t)value;
   put_decimal(out, value < 0, magnitude);
+}
+
+/* product >> shift, for a shift of 1 to 63, rounded to the nearest with a
+ * tie to the even one, in the two 64-bit halves of the product (every
+ * magnitude from 2^-17, about 7.6e-6, to the exact path's limit takes this
+ * way); 0 when the result does not fit 64 bits. */
+static int round_shifted(unsigned __int128 product, int shift, uint64_t *rounded) {
+  uint64_t high = (uint64_t)(product >> 64);
+  uint64_t low = (uint64_t)product;
+  if ((high >> shift) != 0) return 0;
+  uint64_t quotient = (low >> shift) | (high << (64 - shift));
+  uint64_t rest = low & ((UINT64_C(1) << shift) - 1);
+  uint64_t half = UINT64_C(1) << (shift - 1);
+  if (rest > half || (rest == half && (quotient & 1) != 0)) {
+    if (quotient == UINT64_MAX) return 0;
+    quotient++;
+  }
+  *rounded = quotient;
+  return 1;
 }
 
 /* A double's millionths, value * 10^6 rounded to a whole number as printf
@@ -136,6 +178,7 @@ static int rounded_millionths(uint64_t bits, uint64_t *millionths) {
     return 1;
   }
   unsigned __int128 product = (unsigned __int128)m * 15625;
+  if (shift < 64) return round_shifted(product, shift, millionths);
   unsigned __int128 quotient = product >> shift;
   unsigned __int128 rest = product - (quotient << shift);
   unsigned __int128 half = (unsigned __int128)1 << (shift - 1);
@@ -160,8 +203,8 @@ static void put_double(struct plain_output *out, double value) {
     put_bytes(out, digits, r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
     return;
   }
-  char text[32];
-  char *end = text + sizeof(text);
+  char text[NUMBER_WORK];
+  char *end = text + NUMBER_END;
   uint32_t decimals = (uint32_t)(millionths % 1000000);
   memcpy(end - 2, DIGIT_PAIRS + 2 * (decimals % 100), 2);
   memcpy(end - 4, DIGIT_PAIRS + 2 * (decimals / 100 % 100), 2);
@@ -169,7 +212,7 @@ static void put_double(struct plain_output *out, double value) {
   end[-7] = '.';
   char *start = digits_before(end - 7, millionths / 1000000);
   if ((bits >> 63) != 0) *--start = '-';
-  put_bytes(out, start, (size_t)(end - start));
+  put_number(out, start, end);
 }
 
 /* 1 when `conversion` (just after its "%", or after the "l" of a long one)
