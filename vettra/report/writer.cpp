@@ -95,24 +95,30 @@ static int append_long_line(const char *path, const char *format, va_list args) 
   return append_text_line(path, whole.data(), strlen(whole.data()));
 }
 
-/* A line that fits LINE_SIZE is formatted on the stack, straight into the
- * buffer it is written from, with room left for its line feed; a longer one
- * is formatted again by append_long_line. The argument list is started again
- * for that, so the usual line pays for no copy of it. */
-int write_fmt(const char *path, const char *format, ...) {
-  if (path == NULL || path[0] == '\0') return -1;
+/* Formats a line that fits LINE_SIZE on the stack, straight into the buffer
+ * it is written from, with room left for its line feed, and writes it into
+ * *result; 1, with nothing written, for a longer one. */
+static int write_short_line(const char *path, const char *format, va_list args, int *result) {
   char line[LINE_SIZE + 1];
   size_t length;
+  if (vformat_text_measured(line, LINE_SIZE, format, args, &length) != 0) return 1;
+  line[length] = '\n';
+  *result = append_whole_line(path, line, length + 1);
+  return 0;
+}
+
+/* A longer line is formatted again by append_long_line; the argument list
+ * is started again for that, so the usual line pays for no copy of it. */
+int write_fmt(const char *path, const char *format, ...) {
+  if (path == NULL || path[0] == '\0') return -1;
+  int result;
   va_list args;
   va_start(args, format);
-  int cut = vformat_text_measured(line, LINE_SIZE, format, args, &length);
+  int long_line = write_short_line(path, format, args, &result);
   va_end(args);
-  if (cut == 0) {
-    line[length] = '\n';
-    return append_whole_line(path, line, length + 1);
-  }
+  if (!long_line) return result;
   va_start(args, format);
-  int result = append_long_line(path, format, args);
+  result = append_long_line(path, format, args);
   va_end(args);
   return result;
 }
@@ -121,17 +127,12 @@ int write_fmt(const char *path, const char *format, ...) {
  * first formatting since a long line needs it whole again. */
 int vwrite_fmt(const char *path, const char *format, va_list args) {
   if (path == NULL || path[0] == '\0') return -1;
-  char line[LINE_SIZE + 1];
-  size_t length;
+  int result;
   va_list first;
   va_copy(first, args);
-  int cut = vformat_text_measured(line, LINE_SIZE, format, first, &length);
+  int long_line = write_short_line(path, format, first, &result);
   va_end(first);
-  if (cut == 0) {
-    line[length] = '\n';
-    return append_whole_line(path, line, length + 1);
-  }
-  return append_long_line(path, format, args);
+  return long_line ? append_long_line(path, format, args) : result;
 }
 
 unsigned long lost_line_count(void) {
