@@ -28,16 +28,8 @@ constexpr int kPartDensityUnits = 3;
 
 // The bodies of a large assembly lie all over memory, and a mass computation
 // reads each once: the object a few places ahead in the list starts coming
-// while this one is read (its first two cache lines: the type, the
-// prototype and what else the list needs to find).
+// while this one is read.
 constexpr int kMassLookahead = 8;
-
-void prefetch_object(tag_t tag) {
-  const char *at = reinterpret_cast<const char *>(session().find(tag));
-  if (!at) return;
-  __builtin_prefetch(at);
-  __builtin_prefetch(at + 64);
-}
 
 }  // namespace
 
@@ -135,7 +127,7 @@ int ZK_MODL_ask_mass_props_3d(const tag_t *bodies, int n, int type, int units, d
     std::vector<geom::MassBody> list;
     list.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-      if (i + kMassLookahead < n) prefetch_object(bodies[i + kMassLookahead]);
+      if (i + kMassLookahead < n) model::prefetch_head(session().find(bodies[i + kMassLookahead]));
       model::Body *b = body(bodies[i]);
       if (!b) return missing(bodies[i]);
       const model::Body *source = b->source();

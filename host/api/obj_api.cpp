@@ -7,13 +7,6 @@ using orvel::api::copy_out;
 
 namespace {
 
-void prefetch_head(const model::Object *object) {
-  if (!object) return;
-  const char *at = reinterpret_cast<const char *>(object);
-  __builtin_prefetch(at);
-  __builtin_prefetch(at + 64);
-}
-
 // The object after `current` on `list`, or the first one when `current` is
 // 0; false when `current` is not on the list.
 // A template rather than a std::function: every step of every cycle runs it.
@@ -33,7 +26,7 @@ bool step(const model::ObjectList *list, tag_t current, tag_t *next, const OnLis
   // (what a step and the common questions about an object read) start
   // coming from memory while the caller works on `after`: over a large part,
   // that wait is most of a step.
-  if (after) prefetch_head(list->next(after));
+  if (after) model::prefetch_head(list->next(after));
   return true;
 }
 
