@@ -198,8 +198,9 @@ static size_t put_plain_run(char *dst, size_t capacity, size_t length,
  * moved by one fixed-size copy that needs no call: the bytes it carries past
  * the number lie past the text's end, where the next piece or the final NUL
  * goes, and never past the buffer. */
-static size_t put_number(char *dst, size_t capacity, size_t length, const char *start,
-                         const char *end) {
+static inline __attribute__((always_inline)) size_t put_number(char *dst, size_t capacity,
+                                                               size_t length, const char *start,
+                                                               const char *end) {
   size_t n = (size_t)(end - start);
   if (length + NUMBER_SPAN > capacity) return put_bytes(dst, capacity, length, start, n);
   memcpy(dst + length, start, NUMBER_SPAN);
@@ -330,13 +331,6 @@ static size_t put_double(char *dst, size_t capacity, size_t length, double value
   return put_number(dst, capacity, length, start, end);
 }
 
-/* 1 when `conversion` (just after its "%", or after the "l" of a long one)
- * is one a plain format may hold. */
-static int is_plain_conversion(char conversion, int is_long) {
-  if (is_long) return conversion == 'd' || conversion == 'u' || conversion == 'f';
-  return conversion == 's' || conversion == 'd' || conversion == 'f' || conversion == '%';
-}
-
 /* Formats a plain format in one pass into dst, with room for `capacity`
  * bytes of text, and gives the whole text's length in *length; 1 when the
  * format is not plain, when a double it takes is not finite or when doubles
@@ -357,14 +351,14 @@ static int format_plain(char *dst, size_t capacity, const char *format, va_list 
       *length = n;
       return 0;
     }
-    /* p is at a "%"; the bytes after it lie within the format or are its
+    /* at is at a "%"; the bytes after it lie within the format or are its
      * final NUL, and a "l" is never the last byte read. */
-    const char *p = format + at;
-    int is_long = p[1] == 'l';
-    const char *conversion = is_long ? p + 2 : p + 1;
-    if (!is_plain_conversion(*conversion, is_long)) return 1;
+    const char *conversion = format + at + 1;
+    int is_long = *conversion == 'l';
+    if (is_long) conversion++;
     switch (*conversion) {
       case 's': {
+        if (is_long) return 1;
         const char *text = va_arg(args, const char *);
         n = put_text(dst, capacity, n, text != NULL ? text : "(null)");
         break;
@@ -373,6 +367,7 @@ static int format_plain(char *dst, size_t capacity, const char *format, va_list 
         n = put_signed(dst, capacity, n, is_long ? va_arg(args, long) : va_arg(args, int));
         break;
       case 'u':
+        if (!is_long) return 1;
         n = put_decimal(dst, capacity, n, 0, va_arg(args, unsigned long));
         break;
       case 'f': {
@@ -385,9 +380,12 @@ static int format_plain(char *dst, size_t capacity, const char *format, va_list 
         n = put_double(dst, capacity, n, value);
         break;
       }
-      default: /* "%%" */
+      case '%':
+        if (is_long) return 1;
         n = put_bytes(dst, capacity, n, "%", 1);
         break;
+      default:
+        return 1;
     }
     at = (size_t)(conversion + 1 - format);
   }
