@@ -225,7 +225,7 @@ static const char DIGIT_PAIRS[] =
 
 /* Writes the decimal digits of `value` so that they end just before `end`;
  * returns where they begin. */
-static char *digits_before(char *end, uint64_t value) {
+static inline __attribute__((always_inline)) char *digits_before(char *end, uint64_t value) {
   while (value >= 100) {
     end -= 2;
     memcpy(end, DIGIT_PAIRS + 2 * (value % 100), 2);
