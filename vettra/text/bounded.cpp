@@ -137,14 +137,14 @@ static size_t put_text(char *dst, size_t capacity, size_t length, const char *te
  * followed by BLOCK zeros, which hold no "%". */
 #define BLOCK 16
 
-struct format_text_span {
+struct plain_format {
   const char *text;     /* the format */
   size_t length;        /* its length */
   char tail[2 * BLOCK]; /* its last BLOCK bytes (all of a shorter one, ending
                          * at BLOCK), then zeros */
 };
 
-static void take_format(struct format_text_span *format, const char *text) {
+static void take_format(struct plain_format *format, const char *text) {
   format->length = strlen(text);
   format->text = text;
   memset(format->tail + BLOCK, 0, BLOCK);
@@ -158,7 +158,7 @@ static void take_format(struct format_text_span *format, const char *text) {
 /* Puts the plain text from offset *at of the format up to the next "%" or
  * the format's end, and moves *at there. */
 static size_t put_plain_run(char *dst, size_t capacity, size_t length,
-                            const struct format_text_span *format, size_t *at) {
+                            const struct plain_format *format, size_t *at) {
   size_t pos = *at;
 #if defined(__SSE2__)
   const __m128i percent = _mm_set1_epi8('%');
@@ -340,7 +340,7 @@ static size_t put_double(char *dst, size_t capacity, size_t length, double value
  * found and copied within it. */
 static int format_plain(char *dst, size_t capacity, const char *format, va_list args,
                         size_t *length) {
-  struct format_text_span span;
+  struct plain_format span;
   take_format(&span, format);
   size_t at = 0;
   size_t n = 0;
