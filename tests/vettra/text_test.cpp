@@ -175,7 +175,7 @@ TEST(BoundedFormat, GivesTheCLibrarysTextForPlainRunsOfEveryLength) {
         const std::string shape = std::string(head.get()) + conversion + tail.get();
         const std::unique_ptr<char[]> format = exact_text(shape.size(), ' ');
         std::memcpy(format.get(), shape.c_str(), shape.size());
-        for (size_t text_length : {0, 1, 7, 8, 9, 23}) {
+        for (size_t text_length : {0, 1, 7, 8, 9, 23, 24, 40, 41}) {
           const std::unique_ptr<char[]> text = exact_text(text_length, 'n');
           std::string found;
           if (conversion[1] == 's') found = mismatch_at_every_capacity(format.get(), text.get());
@@ -189,7 +189,7 @@ TEST(BoundedFormat, GivesTheCLibrarysTextForPlainRunsOfEveryLength) {
       }
     }
   }
-  EXPECT_EQ(checked, 41 * 41 * (6 + 3));
+  EXPECT_EQ(checked, 41 * 41 * (9 + 3));
 }
 
 // A "%" in the last bytes of a format, after a long run of plain text, and

@@ -120,6 +120,7 @@ static inline __attribute__((always_inline)) size_t put_bytes(char *dst, size_t 
 
 static size_t put_text(char *dst, size_t capacity, size_t length, const char *text) {
   if (length + SHORT_TEXT > capacity) return put_bytes(dst, capacity, length, text, strlen(text));
+#pragma GCC unroll 8
   for (size_t i = 0; i < SHORT_TEXT; i++) {
     if (text[i] == '\0') return length + i;
     dst[length + i] = text[i];
