@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -146,6 +147,62 @@ TEST(BoundedFormat, GivesTheCLibrarysTextAndCutAtEveryCapacity) {
   EXPECT_EQ(mismatch_at_every_capacity("%s=%lf;%d%% %5.1f|%lu", "a longer text", 2.5, 7, 3.25, 9UL),
             "");
   EXPECT_EQ(mismatch_at_every_capacity("<%s>%lf %lf", "X", 1.5, NAN), "");
+}
+
+// A text of `length` bytes that differ from their neighbours, in a heap
+// block of exactly its size, so that a sanitizer sees any read past its end.
+std::unique_ptr<char[]> exact_text(size_t length, char first) {
+  std::unique_ptr<char[]> text(new char[length + 1]);
+  for (size_t i = 0; i < length; i++) text[i] = static_cast<char>(first + i % 26);
+  text[length] = '\0';
+  return text;
+}
+
+// Plain text before and after a conversion, each of every length from 0 to
+// 40, so that the runs of plain text start and end at every place around the
+// blocks they are copied in and around the format's end; "%s" texts of the
+// lengths around the few bytes copied one by one. Each format and text lies
+// in a block of its own exact size, and each result is compared with the C
+// library's at every capacity.
+TEST(BoundedFormat, GivesTheCLibrarysTextForPlainRunsOfEveryLength) {
+  const char *conversions[] = {"%s", "%d", "%lf", "%%"};
+  int checked = 0;
+  for (size_t before = 0; before <= 40; before++) {
+    for (size_t after = 0; after <= 40; after++) {
+      for (const char *conversion : conversions) {
+        const std::unique_ptr<char[]> head = exact_text(before, 'a');
+        const std::unique_ptr<char[]> tail = exact_text(after, 'A');
+        const std::string shape = std::string(head.get()) + conversion + tail.get();
+        const std::unique_ptr<char[]> format = exact_text(shape.size(), ' ');
+        std::memcpy(format.get(), shape.c_str(), shape.size());
+        for (size_t text_length : {0, 1, 7, 8, 9, 23, 24, 40, 41}) {
+          const std::unique_ptr<char[]> text = exact_text(text_length, 'n');
+          std::string found;
+          if (conversion[1] == 's') found = mismatch_at_every_capacity(format.get(), text.get());
+          if (conversion[1] == 'd') found = mismatch_at_every_capacity(format.get(), -1234567);
+          if (conversion[1] == 'l') found = mismatch_at_every_capacity(format.get(), -0.7071067);
+          if (conversion[1] == '%') found = mismatch_at_every_capacity(format.get());
+          ASSERT_EQ(found, "") << "text of " << text_length << " bytes";
+          checked++;
+          if (conversion[1] != 's') break;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(checked, 41 * 41 * (9 + 3));
+}
+
+// A "%" in the last bytes of a format, after a long run of plain text, and
+// formats that are all plain text, of the lengths around a block.
+TEST(BoundedFormat, FindsAConversionAtTheEndOfAFormatOfEveryLength) {
+  for (size_t length = 0; length <= 70; length++) {
+    const std::unique_ptr<char[]> plain = exact_text(length, 'a');
+    ASSERT_EQ(mismatch_at_every_capacity(plain.get()), "");
+    if (length < 2) continue;
+    plain[length - 2] = '%';
+    plain[length - 1] = 'd';
+    ASSERT_EQ(mismatch_at_every_capacity(plain.get(), 42), "");
+  }
 }
 
 // Six decimals rounded as printf rounds them, ties and the extremes included.

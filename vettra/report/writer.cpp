@@ -43,7 +43,9 @@ static void take_back_partial_line(int fd, size_t written) {
  * write, so that a process killed while writing never leaves half a line.
  * A write that stops part way (a full disk, a file size limit) is taken back
  * to where the line began, so the file never keeps half a line either. */
-static int append_whole_line(const char *path, const char *line, size_t length) {
+static inline __attribute__((always_inline)) int append_whole_line(const char *path,
+                                                                   const char *line,
+                                                                   size_t length) {
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     lost_lines++;
@@ -98,7 +100,9 @@ static int append_long_line(const char *path, const char *format, va_list args) 
 /* Formats a line that fits LINE_SIZE on the stack, straight into the buffer
  * it is written from, with room left for its line feed, and writes it into
  * *result; 1, with nothing written, for a longer one. */
-static int write_short_line(const char *path, const char *format, va_list args, int *result) {
+static inline __attribute__((always_inline)) int write_short_line(const char *path,
+                                                                  const char *format, va_list args,
+                                                                  int *result) {
   char line[LINE_SIZE + 1];
   size_t length;
   if (vformat_text_measured(line, LINE_SIZE, format, args, &length) != 0) return 1;

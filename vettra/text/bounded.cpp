@@ -13,6 +13,10 @@
 
 #include <charconv>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 /* The longest double "%f" writes: 309 digits, a sign, a point and six
  * decimals. */
 #define DOUBLE_TEXT_SIZE 320
@@ -53,21 +57,133 @@ int append_text(char *dst, size_t size, const char *src) {
  * full stop or under a rounding mode other than to the nearest, goes to
  * vsnprintf. */
 
-/* Output of a plain format: `length` counts every byte the whole text has,
- * as vsnprintf counts it; only the first size - 1 are stored. */
-struct plain_output {
-  char *dst;
-  size_t size;
-  size_t length;
+/* The output of a plain format is a buffer with room for `capacity` bytes
+ * of text (its size less the final NUL) and the text's length so far, which
+ * counts every byte the whole text has, as vsnprintf counts it: only the
+ * bytes below the capacity are stored. Each put_ function takes the length
+ * and returns it with its piece added, so that both stay in registers. */
+
+/* Copies n bytes, n at most SHORT_COPY, without a call: two loads of the
+ * widest size that fits, the second ending at the last byte, then two
+ * stores, so that nothing outside the n bytes of either side is touched. */
+#define SHORT_COPY 32
+
+static inline __attribute__((always_inline)) void copy_short(char *dst, const char *src, size_t n) {
+  if (n >= 16) {
+    uint64_t head[2], tail[2];
+    memcpy(head, src, 16);
+    memcpy(tail, src + n - 16, 16);
+    memcpy(dst, head, 16);
+    memcpy(dst + n - 16, tail, 16);
+  } else if (n >= 8) {
+    uint64_t head, tail;
+    memcpy(&head, src, 8);
+    memcpy(&tail, src + n - 8, 8);
+    memcpy(dst, &head, 8);
+    memcpy(dst + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    memcpy(&head, src, 4);
+    memcpy(&tail, src + n - 4, 4);
+    memcpy(dst, &head, 4);
+    memcpy(dst + n - 4, &tail, 4);
+  } else if (n >= 2) {
+    uint16_t head, tail;
+    memcpy(&head, src, 2);
+    memcpy(&tail, src + n - 2, 2);
+    memcpy(dst, &head, 2);
+    memcpy(dst + n - 2, &tail, 2);
+  } else if (n == 1) {
+    dst[0] = src[0];
+  }
+}
+
+static inline __attribute__((always_inline)) size_t put_bytes(char *dst, size_t capacity,
+                                                              size_t length, const char *bytes,
+                                                              size_t n) {
+  if (n <= capacity && length <= capacity - n) {
+    if (n <= SHORT_COPY) {
+      copy_short(dst + length, bytes, n);
+    } else {
+      memcpy(dst + length, bytes, n);
+    }
+  } else if (length < capacity) {
+    memcpy(dst + length, bytes, capacity - length);
+  }
+  return length + n;
+}
+
+/* A "%s" text: most are short names, whose bytes are copied one by one
+ * while looking for their end, which costs less than measuring them first;
+ * the rest of a longer text is measured and copied whole. */
+#define SHORT_TEXT 8
+
+static size_t put_text(char *dst, size_t capacity, size_t length, const char *text) {
+  if (length + SHORT_TEXT > capacity) return put_bytes(dst, capacity, length, text, strlen(text));
+#pragma GCC unroll 8
+  for (size_t i = 0; i < SHORT_TEXT; i++) {
+    if (text[i] == '\0') return length + i;
+    dst[length + i] = text[i];
+  }
+  const char *rest = text + SHORT_TEXT;
+  return put_bytes(dst, capacity, length + SHORT_TEXT, rest, strlen(rest));
+}
+
+/* The plain text between conversions is taken a block of BLOCK bytes at a
+ * time: each block is searched for a "%" and stored whole while the output
+ * has a block's room left, the bytes it carries past the "%" (or the end)
+ * lying past the text's end, where the next piece or the final NUL goes.
+ * No block is read outside the format: one that would run past its end is
+ * read from the format's tail, its last BLOCK bytes copied on the stack and
+ * followed by BLOCK zeros, which hold no "%". */
+#define BLOCK 16
+
+struct plain_format {
+  const char *text;     /* the format */
+  size_t length;        /* its length */
+  char tail[2 * BLOCK]; /* its last BLOCK bytes (all of a shorter one, ending
+                         * at BLOCK), then zeros */
 };
 
-static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
-  size_t capacity = out->size - 1;
-  if (out->length < capacity) {
-    size_t room = capacity - out->length;
-    memcpy(out->dst + out->length, bytes, n < room ? n : room);
+static void take_format(struct plain_format *format, const char *text) {
+  format->length = strlen(text);
+  format->text = text;
+  memset(format->tail + BLOCK, 0, BLOCK);
+  if (format->length >= BLOCK) {
+    memcpy(format->tail, text + format->length - BLOCK, BLOCK);
+  } else {
+    copy_short(format->tail + BLOCK - format->length, text, format->length);
   }
-  out->length += n;
+}
+
+/* Puts the plain text from offset *at of the format up to the next "%" or
+ * the format's end, and moves *at there. */
+static size_t put_plain_run(char *dst, size_t capacity, size_t length,
+                            const struct plain_format *format, size_t *at) {
+  size_t pos = *at;
+#if defined(__SSE2__)
+  const __m128i percent = _mm_set1_epi8('%');
+  while (length + BLOCK <= capacity) {
+    size_t left = format->length - pos;
+    const char *from = left >= BLOCK ? format->text + pos : format->tail + BLOCK - left;
+    __m128i block = _mm_loadu_si128((const __m128i *)from);
+    _mm_storeu_si128((__m128i *)(dst + length), block);
+    unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, percent));
+    if (found != 0 || left <= BLOCK) {
+      size_t taken = found != 0 ? (size_t)__builtin_ctz(found) : left;
+      *at = pos + taken;
+      return length + taken;
+    }
+    pos += BLOCK;
+    length += BLOCK;
+  }
+#endif
+  /* Near the output's capacity (or without a block search at hand). */
+  const char *run = format->text + pos;
+  const char *stop = (const char *)memchr(run, '%', format->length - pos);
+  size_t taken = stop != NULL ? (size_t)(stop - run) : format->length - pos;
+  *at = pos + taken;
+  return put_bytes(dst, capacity, length, run, taken);
 }
 
 /* A number's text is put together backwards, ending NUMBER_END bytes into a
@@ -83,20 +199,20 @@ static void put_bytes(struct plain_output *out, const char *bytes, size_t n) {
  * moved by one fixed-size copy that needs no call: the bytes it carries past
  * the number lie past the text's end, where the next piece or the final NUL
  * goes, and never past the buffer. */
-static void put_number(struct plain_output *out, const char *start, const char *end) {
+static inline __attribute__((always_inline)) size_t put_number(char *dst, size_t capacity,
+                                                               size_t length, const char *start,
+                                                               const char *end) {
   size_t n = (size_t)(end - start);
-  if (out->length + NUMBER_SPAN <= out->size - 1) {
-    memcpy(out->dst + out->length, start, NUMBER_SPAN);
-    out->length += n;
-  } else {
-    put_bytes(out, start, n);
-  }
+  if (length + NUMBER_SPAN > capacity) return put_bytes(dst, capacity, length, start, n);
+  memcpy(dst + length, start, NUMBER_SPAN);
+  return length + n;
 }
 
 /* 1 when doubles may be put together here: the decimal point is a full
  * stop and numbers round to the nearest, as the whole-number path rounds.
  * Under another rounding mode printf rounds the other way, and so does the
- * text then. */
+ * text then. Both may change between any two calls, so each format that
+ * holds a double asks again. */
 static int doubles_are_plain(void) {
   const char *point = nl_langinfo(RADIXCHAR);
   return point != NULL && point[0] == '.' && point[1] == '\0' && fegetround() == FE_TONEAREST;
@@ -110,7 +226,7 @@ static const char DIGIT_PAIRS[] =
 
 /* Writes the decimal digits of `value` so that they end just before `end`;
  * returns where they begin. */
-static char *digits_before(char *end, uint64_t value) {
+static inline __attribute__((always_inline)) char *digits_before(char *end, uint64_t value) {
   while (value >= 100) {
     end -= 2;
     memcpy(end, DIGIT_PAIRS + 2 * (value % 100), 2);
@@ -126,17 +242,18 @@ static char *digits_before(char *end, uint64_t value) {
 }
 
 /* A number with an optional minus sign, as "%d", "%ld" and "%lu" write it. */
-static void put_decimal(struct plain_output *out, int negative, uint64_t magnitude) {
+static size_t put_decimal(char *dst, size_t capacity, size_t length, int negative,
+                          uint64_t magnitude) {
   char text[NUMBER_WORK];
   char *end = text + NUMBER_END;
   char *start = digits_before(end, magnitude);
   if (negative) *--start = '-';
-  put_number(out, start, end);
+  return put_number(dst, capacity, length, start, end);
 }
 
-static void put_signed(struct plain_output *out, long value) {
+static size_t put_signed(char *dst, size_t capacity, size_t length, long value) {
   uint64_t magnitude = value < 0 ? 0 - (uint64_t)value : (uint64_t)value;
-  put_decimal(out, value < 0, magnitude);
+  return put_decimal(dst, capacity, length, value < 0, magnitude);
 }
 
 /* product >> shift, for a shift of 1 to 63, rounded to the nearest with a
@@ -192,7 +309,7 @@ static int rounded_millionths(uint64_t bits, uint64_t *millionths) {
  * negative value that rounds to zero keeps it, "-0.000000"), the whole part,
  * a point and six decimals. A magnitude too large for the exact path above
  * goes to std::to_chars, which rounds the same way. */
-static void put_double(struct plain_output *out, double value) {
+static size_t put_double(char *dst, size_t capacity, size_t length, double value) {
   uint64_t bits;
   memcpy(&bits, &value, sizeof(bits));
   uint64_t millionths;
@@ -200,8 +317,8 @@ static void put_double(struct plain_output *out, double value) {
     char digits[DOUBLE_TEXT_SIZE];
     std::to_chars_result r =
         std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::fixed, 6);
-    put_bytes(out, digits, r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
-    return;
+    return put_bytes(dst, capacity, length, digits,
+                     r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
   }
   char text[NUMBER_WORK];
   char *end = text + NUMBER_END;
@@ -212,43 +329,47 @@ static void put_double(struct plain_output *out, double value) {
   end[-7] = '.';
   char *start = digits_before(end - 7, millionths / 1000000);
   if ((bits >> 63) != 0) *--start = '-';
-  put_number(out, start, end);
+  return put_number(dst, capacity, length, start, end);
 }
 
-/* 1 when `conversion` (just after its "%", or after the "l" of a long one)
- * is one a plain format may hold. */
-static int is_plain_conversion(char conversion, int is_long) {
-  if (is_long) return conversion == 'd' || conversion == 'u' || conversion == 'f';
-  return conversion == 's' || conversion == 'd' || conversion == 'f' || conversion == '%';
-}
-
-/* Formats a plain format in one pass; 1 when the format is not plain, when
- * a double it takes is not finite or when doubles are not plain (see
- * doubles_are_plain), so that the caller formats the whole text with vsnprintf instead
- * (what was put together so far is then written over). One scan for the
- * next "%" or the end gives each run of plain text and its length. */
-static int format_plain(struct plain_output *out, const char *format, va_list args) {
-  const char *p = format;
+/* Formats a plain format in one pass into dst, with room for `capacity`
+ * bytes of text, and gives the whole text's length in *length; 1 when the
+ * format is not plain, when a double it takes is not finite or when doubles
+ * are not plain (see doubles_are_plain), so that the caller formats the whole
+ * text with vsnprintf instead (what was put together so far is then written
+ * over). The format is measured once, so that each run of plain text is
+ * found and copied within it. */
+static int format_plain(char *dst, size_t capacity, const char *format, va_list args,
+                        size_t *length) {
+  struct plain_format span;
+  take_format(&span, format);
+  size_t at = 0;
+  size_t n = 0;
   int point_checked = 0;
   for (;;) {
-    const char *spec = strchrnul(p, '%');
-    put_bytes(out, p, (size_t)(spec - p));
-    if (*spec == '\0') return 0;
-    const char *conversion = spec[1] == 'l' ? spec + 2 : spec + 1;
-    int is_long = spec[1] == 'l';
-    if (!is_plain_conversion(*conversion, is_long)) return 1;
+    n = put_plain_run(dst, capacity, n, &span, &at);
+    if (at == span.length) {
+      *length = n;
+      return 0;
+    }
+    /* at is at a "%"; the bytes after it lie within the format or are its
+     * final NUL, and a "l" is never the last byte read. */
+    const char *conversion = format + at + 1;
+    int is_long = *conversion == 'l';
+    if (is_long) conversion++;
     switch (*conversion) {
       case 's': {
+        if (is_long) return 1;
         const char *text = va_arg(args, const char *);
-        if (text == NULL) text = "(null)";
-        put_bytes(out, text, strlen(text));
+        n = put_text(dst, capacity, n, text != NULL ? text : "(null)");
         break;
       }
       case 'd':
-        put_signed(out, is_long ? va_arg(args, long) : va_arg(args, int));
+        n = put_signed(dst, capacity, n, is_long ? va_arg(args, long) : va_arg(args, int));
         break;
       case 'u':
-        put_decimal(out, 0, va_arg(args, unsigned long));
+        if (!is_long) return 1;
+        n = put_decimal(dst, capacity, n, 0, va_arg(args, unsigned long));
         break;
       case 'f': {
         if (!point_checked) {
@@ -257,14 +378,17 @@ static int format_plain(struct plain_output *out, const char *format, va_list ar
         }
         double value = va_arg(args, double);
         if (!isfinite(value)) return 1;
-        put_double(out, value);
+        n = put_double(dst, capacity, n, value);
         break;
       }
-      default: /* "%%" */
-        put_bytes(out, "%", 1);
+      case '%':
+        if (is_long) return 1;
+        n = put_bytes(dst, capacity, n, "%", 1);
         break;
+      default:
+        return 1;
     }
-    p = conversion + 1;
+    at = (size_t)(conversion + 1 - format);
   }
 }
 
@@ -278,13 +402,13 @@ int vformat_text_measured(char *dst, size_t size, const char *format, va_list ar
   }
   va_list plain_args;
   va_copy(plain_args, args);
-  struct plain_output out = {dst, size, 0};
-  int fallback = format_plain(&out, format, plain_args);
+  size_t whole;
+  int fallback = format_plain(dst, size - 1, format, plain_args, &whole);
   va_end(plain_args);
   if (!fallback) {
-    *length = out.length < size ? out.length : size - 1;
+    *length = whole < size ? whole : size - 1;
     dst[*length] = '\0';
-    return out.length >= size ? 1 : 0;
+    return whole >= size ? 1 : 0;
   }
   int needed = vsnprintf(dst, size, format, args);
   if (needed < 0) {
