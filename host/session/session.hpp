@@ -193,8 +193,21 @@ class Session {
   std::unordered_map<const void *, HandedOut> handed_out_;
 };
 
+namespace detail {
+// The session in use, none before the first call or configure_host. Read on
+// every C API call, so it is a plain pointer rather than a static made on
+// first use (whose guard every call would test), and session() below reads
+// it in place instead of calling into another file.
+extern Session *current_session;
+// Makes the session with default options, or finds the one made already.
+Session &start_session();
+}  // namespace detail
+
 // The process-wide session; created with default options on first use when
 // configure_host was not called.
-Session &session();
+inline Session &session() {
+  Session *current = detail::current_session;
+  return current ? *current : detail::start_session();
+}
 
 }  // namespace orvel
