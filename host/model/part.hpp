@@ -46,6 +46,11 @@ struct FailureSpec {
 using MemberFilter = std::optional<std::unordered_set<const Object *>>;
 
 class Part : public Object {
+  // The number of the part file's objects that are on a layer (see
+  // objects_on_layers). Asked of a component's part together with its name,
+  // so it sits next to the name, in the same cache line.
+  int objects_on_layers_ = 0;
+
  public:
   Part();
   ~Part() override;
@@ -170,7 +175,6 @@ class Part : public Object {
   ComponentOcc *root_ = nullptr;
   bool occurrences_started_ = false;
   std::vector<PendingLevel> pending_;
-  int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;
   mutable bool names_indexed_ = false;
