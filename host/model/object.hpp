@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/geometry.hpp"
@@ -83,10 +84,10 @@ struct Object {
   std::vector<Attribute> attributes;
   std::string handle;  // persistent handle text
   // The object's whole handle (handle_of) as handed out, kept once it has
-  // been asked for: the handle never changes while the object lives. It is
-  // `handle` itself, or for an occurrence the path-made text kept here.
-  mutable const char *handle_text = nullptr;
-  mutable std::unique_ptr<const std::string> whole_handle;
+  // been asked for (no data before): the handle never changes while the
+  // object lives. It is `handle` itself, or for an occurrence the path-made
+  // text kept in its part's handle texts, NUL-terminated either way.
+  mutable std::string_view handle_text;
   bool handle_given = false;  // the part file named the handle
   std::string id;             // id in the part file; empty for derived objects
   Object *view = nullptr;     // the view the object depends on, none for model objects

@@ -19,6 +19,7 @@
 #include "model/object.hpp"
 #include "model/object_list.hpp"
 #include "model/snapshot.hpp"
+#include "model/text_store.hpp"
 
 namespace orvel::model {
 
@@ -116,6 +117,10 @@ class Part : public Object {
   // marks them deleted; references to them from the objects that stay are
   // dropped. The objects stay owned (their memory lives as long as the part).
   void remove(const std::vector<Object *> &objects);
+
+  // The whole handles made for this part's occurrences (see
+  // Session::handle_text), kept as long as the objects they belong to.
+  TextStore handle_texts;
 
   // The work layer, where created objects go (ZK_LAYER_set_status).
   int work_layer = 1;
