@@ -261,6 +261,49 @@ TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
   EXPECT_EQ(ZK_ATTR_read_value(part_, nullptr, ZK_ATTR_string, &value), kInvalidArgument);
 }
 
+// Titles that share a beginning, a length or everything but the case are
+// different attributes: each lookup finds the one of exactly its title.
+TEST_F(Api, FindAttributesByTheirExactTitleAmongSimilarOnes) {
+  part("titles.prt", R"json({"attributes": [
+    {"title": "AB", "type": "integer", "value": 1},
+    {"title": "ABC", "type": "integer", "value": 2},
+    {"title": "ABD", "type": "string", "value": "d"},
+    {"title": "abc", "type": "integer", "value": 4},
+    {"title": "ABCD", "type": "real", "value": 5.5}],
+    "objects": []})json");
+  const tag_t p = open("titles.prt");
+  auto integer = [&](const char *title) {
+    ZK_ATTR_value_t value{};
+    value.type = ZK_ATTR_integer;
+    EXPECT_EQ(ZK_ATTR_read_value(p, title, ZK_ATTR_integer, &value), 0) << title;
+    return value.type == ZK_ATTR_integer ? value.value.integer : -1;
+  };
+  EXPECT_EQ(integer("AB"), 1);
+  EXPECT_EQ(integer("ABC"), 2);
+  EXPECT_EQ(integer("abc"), 4);
+  EXPECT_EQ(integer("A"), -1) << "a title's beginning is not the title";
+  EXPECT_EQ(integer("ABCDE"), -1);
+  EXPECT_EQ(integer(""), -1);
+  ZK_ATTR_value_t value{};
+  EXPECT_EQ(ZK_ATTR_read_value(p, "ABD", ZK_ATTR_integer, &value), kAttributeType)
+      << "the title is there, of another type";
+  char text[ZK_ATTR_STRING_BUFSIZE] = "";
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  ASSERT_EQ(ZK_ATTR_read_value(p, "ABD", ZK_ATTR_string, &value), 0);
+  EXPECT_STREQ(text, "d");
+
+  int type = -1;
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "ABCD", &type), 0);
+  EXPECT_EQ(type, ZK_ATTR_real);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "ABD", &type), 0);
+  EXPECT_EQ(type, ZK_ATTR_string);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_integer, "ABD", &type), 0);
+  EXPECT_EQ(type, 0);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "Ab", &type), 0);
+  EXPECT_EQ(type, 0);
+}
+
 TEST_F(Api, AnswerPartDataBodiesFeaturesAndExpressions) {
   int units = 0;
   ASSERT_EQ(ZK_PART_ask_units(part_, &units), 0);
