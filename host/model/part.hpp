@@ -47,9 +47,25 @@ struct FailureSpec {
 using MemberFilter = std::optional<std::unordered_set<const Object *>>;
 
 class Part : public Object {
+ public:
+  // Injected failures, declared by the part file. Every C API call asks
+  // whether the work part has any, so they lead the part's own fields.
+  std::vector<FailureSpec> failures;
+
+ private:
+  struct PendingLevel;
+  // What a step of a cycle and the common questions about a part read come
+  // next, in the cache lines just after the object's own fields: a large
+  // check asks them between writes of its report, which evict the rest.
+  // The list of each type the part holds, found by a scan of the few types;
+  // each list stays where it was made.
+  std::vector<int> type_keys_;
+  std::vector<std::unique_ptr<ObjectList>> type_lists_;
+  std::vector<PendingLevel> pending_;
+  bool occurrences_started_ = false;
   // The number of the part file's objects that are on a layer (see
-  // objects_on_layers). Asked of a component's part together with its name,
-  // so it sits next to the name, in the same cache line.
+  // objects_on_layers); asked of a component's part with its name, so it
+  // comes right before the name.
   int objects_on_layers_ = 0;
 
  public:
@@ -65,7 +81,6 @@ class Part : public Object {
   int units = ZK_PART_METRIC;
   std::optional<std::string> description;
   std::vector<HistoryEntry> history;
-  std::vector<FailureSpec> failures;
   int format_version = 1;
   // The exchange format ("STEP", "IGES", "BREP") the part was read from;
   // empty for a part file. Such a part is not saved.
@@ -170,16 +185,10 @@ class Part : public Object {
   std::vector<Object *> file_objects_;
   std::unordered_map<std::string, Object *> by_id_;
   ObjectList all_{kAllList};
-  // The list of each type the part holds, found by a scan of the few types
-  // (every step of a cycle looks one up); each list stays where it was made.
-  std::vector<int> type_keys_;
-  std::vector<std::unique_ptr<ObjectList>> type_lists_;
   ObjectList &type_list(int type);
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   std::vector<Body *> own_bodies_;
   ComponentOcc *root_ = nullptr;
-  bool occurrences_started_ = false;
-  std::vector<PendingLevel> pending_;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;
   mutable bool names_indexed_ = false;

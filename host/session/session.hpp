@@ -176,11 +176,13 @@ class Session {
   };
   std::vector<Timer> timers_;
   tag_t last_tag_ = 0;
+  // Read by nearly every C API call: the tag table and the work part, side
+  // by side.
   TagTable tags_;
-  std::vector<std::unique_ptr<model::Part>> parts_;
-  std::unordered_map<std::string, model::Part *> parts_by_key_;
   model::Part *work_ = nullptr;
   model::Part *display_ = nullptr;
+  std::vector<std::unique_ptr<model::Part>> parts_;
+  std::unordered_map<std::string, model::Part *> parts_by_key_;
   std::unique_ptr<pdm::Store> pdm_;
   std::unordered_map<int, std::string> details_;
   std::string last_detail_;
