@@ -381,6 +381,59 @@ TEST_F(Api, ComputeMassOnlyForBodiesThatEncloseAVolume) {
   EXPECT_NEAR(props[2], 6.0, 1e-12);
 }
 
+// A cycle steps on only from an object on the list cycled: not from one of
+// another type, of another part (even the head of that part's list) or one
+// that was deleted; the object after a deleted head is the new head.
+TEST_F(Api, StepCyclesOnlyFromObjectsOnTheListCycled) {
+  ASSERT_EQ(bodies_.size(), 3u);
+  tag_t t = bodies_[2];
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), 0);
+  EXPECT_EQ(t, NULL_TAG) << "the last body ends the cycle";
+  t = bodies_[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_feature_type, &t), kInvalidTag);
+  EXPECT_EQ(t, NULL_TAG);
+  const std::vector<tag_t> features = cycle(ZK_feature_type);
+  ASSERT_EQ(features.size(), 2u);
+  t = features[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  std::vector<tag_t> all;
+  for (tag_t o = ZK_OBJ_cycle_all(part_, NULL_TAG); o; o = ZK_OBJ_cycle_all(part_, o)) {
+    all.push_back(o);
+    ASSERT_LE(all.size(), 7u);
+  }
+  EXPECT_EQ(all.size(), 7u) << "every object of the part once";
+
+  // A deleted body leaves the lists, and its tag stands for nothing.
+  model::Part *p = session().find_part(part_);
+  ASSERT_NE(p, nullptr);
+  session().delete_objects(*p, {session().find(bodies_[0])});
+  EXPECT_EQ(cycle(ZK_solid_type), (std::vector<tag_t>{bodies_[1], bodies_[2]}));
+  t = bodies_[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  t = bodies_[1];
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), 0);
+  EXPECT_EQ(t, bodies_[2]) << "the new head steps on";
+  t = bodies_[0];
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(7, &t), kInvalidTag);
+  t = NULL_TAG;
+  ASSERT_EQ(ZK_LAYER_cycle_by_layer(7, &t), 0);
+  EXPECT_EQ(t, bodies_[1]) << "the head of layer 7 now";
+  ASSERT_EQ(ZK_LAYER_cycle_by_layer(7, &t), 0);
+  EXPECT_EQ(t, NULL_TAG);
+  EXPECT_EQ(ZK_OBJ_cycle_all(part_, bodies_[0]), NULL_TAG);
+
+  // The head of another part's list is not on this part's list.
+  part("second.prt", R"json({"objects": [{"id": "s1", "kind": "body",
+    "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
+  const tag_t second = open("second.prt");
+  tag_t head = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(second, ZK_solid_type, &head), 0);
+  ASSERT_NE(head, NULL_TAG);
+  t = head;
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  EXPECT_EQ(ZK_OBJ_cycle_all(part_, head), NULL_TAG);
+}
+
 TEST_F(Api, CycleLayersOfTheWorkPartAndHandlesThatLastWhileItIsOpen) {
   std::vector<tag_t> on_seven;
   tag_t t = NULL_TAG;
