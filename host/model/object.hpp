@@ -108,6 +108,14 @@ inline void prefetch_head(const Object *object) {
   __builtin_prefetch(at + 64);
 }
 
+// Starts loading every cache line from `first` to `last` (inclusive).
+inline void prefetch_span(const void *first, const void *last) {
+  const char *from = static_cast<const char *>(first);
+  const char *to = static_cast<const char *>(last);
+  for (const char *at = from; at <= to; at += 64) __builtin_prefetch(at);
+  __builtin_prefetch(to);
+}
+
 struct Expression : Object {
   Expression() : Object(ZK_expression_type, 0) {}
   std::string formula;
@@ -183,7 +191,13 @@ struct Instance : Object {
 // occurrence tree; the root occurrence stands for the assembly itself.
 struct ComponentOcc : Object {
   ComponentOcc() : Object(ZK_component_type, 0) { occurrence = true; }
-  Instance *instance = nullptr;                 // none for the root occurrence
+  Instance *instance = nullptr;  // none for the root occurrence
+  // Where the text of the shown part's name was when the occurrence was
+  // made. Only a hint for a prefetch (the name may have been replaced
+  // since): the name and its text are otherwise two waits one after the
+  // other when a component's data is asked. Beside the instance, which the
+  // same question reads.
+  const char *name_hint = nullptr;
   ComponentOcc *parent = nullptr;               // none for the root occurrence
   Part *shown = nullptr;                        // the prototype part
   geom::Transform to_owner = geom::identity();  // from the shown part into the owner

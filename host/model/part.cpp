@@ -198,6 +198,7 @@ bool Part::add_next_occurrence() {
     occ->prototype = instance;
     occ->parent = parent;
     occ->shown = instance->child;
+    if (occ->shown) occ->name_hint = occ->shown->full_name.data();
     occ->to_owner = geom::compose(parent->to_owner, instance->placement());
     occ->suppressed = parent->suppressed || instance->suppressed;
     ComponentOcc *raw = add(std::move(occ));
