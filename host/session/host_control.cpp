@@ -42,6 +42,10 @@ Session &detail::start_session() {
   return *slot.session;
 }
 
+Session &host_session() {
+  return session();
+}
+
 void configure_host(const HostOptions &options) {
   auto fresh = std::make_unique<Session>(options);
   SessionSlot &slot = session_slot();

@@ -199,17 +199,24 @@ namespace detail {
 // The session in use, none before the first call or configure_host. Read on
 // every C API call, so it is a plain pointer rather than a static made on
 // first use (whose guard every call would test), and session() below reads
-// it in place instead of calling into another file.
-extern Session *current_session;
+// it in place instead of calling into another file. Private to the library
+// (hidden): it is not one of the symbols the library shares, so the library
+// reads it directly, and a second copy of the library in the process keeps
+// its own.
+extern Session *current_session __attribute__((visibility("hidden")));
 // Makes the session with default options, or finds the one made already.
-Session &start_session();
+Session &start_session() __attribute__((visibility("hidden")));
 }  // namespace detail
 
-// The process-wide session; created with default options on first use when
-// configure_host was not called.
+// The process-wide session, for the host's own code; created with default
+// options on first use when configure_host was not called.
 inline Session &session() {
   Session *current = detail::current_session;
   return current ? *current : detail::start_session();
 }
+
+// The same session for a program that embeds the host and looks into it
+// (the host's tests).
+Session &host_session();
 
 }  // namespace orvel

@@ -404,9 +404,9 @@ TEST_F(Api, StepCyclesOnlyFromObjectsOnTheListCycled) {
   EXPECT_EQ(all.size(), 7u) << "every object of the part once";
 
   // A deleted body leaves the lists, and its tag stands for nothing.
-  model::Part *p = session().find_part(part_);
+  model::Part *p = host_session().find_part(part_);
   ASSERT_NE(p, nullptr);
-  session().delete_objects(*p, {session().find(bodies_[0])});
+  host_session().delete_objects(*p, {host_session().find(bodies_[0])});
   EXPECT_EQ(cycle(ZK_solid_type), (std::vector<tag_t>{bodies_[1], bodies_[2]}));
   t = bodies_[0];
   EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);

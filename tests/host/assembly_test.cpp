@@ -77,7 +77,7 @@ class Assemblies : public HostTest {
     part("asm/top.prt", kTop);
     top_ = open("asm/top.prt");
     // The injected failures are exercised in their own test.
-    session().work_part()->failures.clear();
+    host_session().work_part()->failures.clear();
   }
   tag_t top_ = NULL_TAG;
 };
@@ -107,7 +107,7 @@ TEST_F(Assemblies, LoadAPartFileUsedTwiceOnce) {
   tag_t leaf_via_sub = ZK_ASSEM_ask_prototype_of_occ(components[1]);
   EXPECT_NE(leaf_via_sub, NULL_TAG);
   EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(components[2]), leaf_via_sub);
-  EXPECT_EQ(session().part_count(), 3u);
+  EXPECT_EQ(host_session().part_count(), 3u);
   char name[ZK_FSPEC_BUFSIZE];
   ASSERT_EQ(ZK_PART_ask_part_name(leaf_via_sub, name), 0);
   EXPECT_STREQ(name, "asm/leaf.prt") << "built from the assembly's path, not absolute";
@@ -266,7 +266,7 @@ TEST_F(Assemblies, BuildAComponentPartsTreeOnlyAsFarAsAskedWithTheSameAnswers) {
   std::vector<tag_t> held = cycle(holder, ZK_component_type);
   ASSERT_EQ(held.size(), 3u);
   tag_t pair = ZK_ASSEM_ask_prototype_of_occ(held[0]);
-  model::Part *pair_part = session().find_part(pair);
+  model::Part *pair_part = host_session().find_part(pair);
   ASSERT_NE(pair_part, nullptr);
   EXPECT_EQ(pair_part->root_occurrence(), nullptr) << "shown through the holder only";
 
@@ -514,7 +514,7 @@ TEST_P(LoadOptions, FindComponentFilesWhereTheOptionSays) {
   if (!c.expected) {
     EXPECT_EQ(open_code("a/top.prt"), kComponentMissing);
     EXPECT_NE(last_failure_detail().find("/objects/0/part"), std::string::npos);
-    EXPECT_EQ(session().part_count(), 0u);
+    EXPECT_EQ(host_session().part_count(), 0u);
     return;
   }
   tag_t top = open("a/top.prt");
@@ -588,7 +588,7 @@ TEST_F(LoadFailures, AbortOnABrokenComponentAndLoadNothing) {
   EXPECT_EQ(open_code("top.prt"), kPartFileInvalid);
   EXPECT_NE(last_failure_detail().find("bad.prt: /units"), std::string::npos)
       << last_failure_detail();
-  EXPECT_EQ(session().part_count(), 0u);
+  EXPECT_EQ(host_session().part_count(), 0u);
   EXPECT_EQ(ZK_ASSEM_ask_work_part(), NULL_TAG);
 }
 
@@ -604,7 +604,7 @@ TEST_F(LoadFailures, RefuseComponentCyclesWhateverTheFailureAction) {
     EXPECT_EQ(open_code("a.prt"), kComponentCycle);
     EXPECT_NE(last_failure_detail().find("b.prt: /objects/0/part"), std::string::npos)
         << last_failure_detail();
-    EXPECT_EQ(session().part_count(), 0u);
+    EXPECT_EQ(host_session().part_count(), 0u);
   }
 }
 
@@ -697,7 +697,7 @@ TEST_F(ComponentFiles, ResolveEachNameInItsAssemblysDirectory) {
     {"id": "c2", "kind": "component", "part": "y/sub.prt"},
     {"id": "c3", "kind": "component", "part": "x/sub.prt"}]})");
   tag_t top = open("t/top.prt");
-  EXPECT_EQ(session().part_count(), 5u);
+  EXPECT_EQ(host_session().part_count(), 5u);
   EXPECT_EQ(cycle(top, ZK_solid_type).size(), 2u * (1 + 3 + 1));
   std::vector<tag_t> components = cycle(top, ZK_component_type);
   ASSERT_EQ(components.size(), 9u);
