@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "model/object.hpp"
+#include "model/object_arena.hpp"
 #include "model/object_list.hpp"
 #include "model/snapshot.hpp"
 #include "model/text_store.hpp"
@@ -42,6 +43,20 @@ struct FailureSpec {
   int seen = 0;   // matching calls so far
   int fired = 0;  // failures returned so far
 };
+
+// Disposes of an object a part owns: one made in the part's arena is only
+// destroyed (the arena keeps its memory), any other is deleted.
+struct ObjectDisposal {
+  bool in_arena = false;
+  void operator()(Object *object) const {
+    if (in_arena) {
+      object->~Object();
+    } else {
+      delete object;
+    }
+  }
+};
+using OwnedObject = std::unique_ptr<Object, ObjectDisposal>;
 
 // The objects a component shows of its part: none when it shows all of them.
 using MemberFilter = std::optional<std::unordered_set<const Object *>>;
@@ -163,10 +178,24 @@ class Part : public Object {
   const std::vector<Body *> &own_bodies() const { return own_bodies_; }
 
   // Every object owned by the part, for registration with the session.
-  const std::vector<std::unique_ptr<Object>> &owned() const { return owned_; }
+  const std::vector<OwnedObject> &owned() const { return owned_; }
 
  private:
   void adopt(std::unique_ptr<Object> object);
+  // Puts an owned object on the part's lists.
+  void link(Object *object);
+  // A new T in the part's arena, owned by the part but on no list yet.
+  template <typename T>
+  T *make_in_arena() {
+    T *object = new (arena_.allocate(sizeof(T), alignof(T))) T();
+    try {
+      owned_.emplace_back(object, ObjectDisposal{true});
+    } catch (...) {
+      object->~T();
+      throw;
+    }
+    return object;
+  }
   // The tree is built depth first from a stack of components whose own
   // components are still being added.
   struct PendingLevel {
@@ -181,7 +210,9 @@ class Part : public Object {
   void link_matings(const PendingLevel &level);
   void add_bodies(const ComponentOcc &occ, const MemberFilter &filter);
 
-  std::vector<std::unique_ptr<Object>> owned_;
+  // The arena first: the objects in it go before its memory does.
+  ObjectArena arena_;
+  std::vector<OwnedObject> owned_;
   std::vector<Object *> file_objects_;
   std::unordered_map<std::string, Object *> by_id_;
   ObjectList all_{kAllList};
