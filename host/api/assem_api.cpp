@@ -128,8 +128,13 @@ int ZK_ASSEM_ask_component_data(tag_t component_tag, char part_name[ZK_COMPONENT
     }
     model::ComponentOcc *occ = component(component_tag);
     if (!occ) return session().find(component_tag) ? kWrongType : kInvalidTag;
-    ORVEL_INJECT(component_tag);
+    // The texts asked for and the placement lie in other objects' memory:
+    // all of it is asked for at once rather than waited for piece by piece.
+    __builtin_prefetch(occ->name_hint);
     const model::Instance &inst = *occ->instance;
+    model::prefetch_span(&inst.instance_name, &inst.orientation[2][2]);
+    model::prefetch_span(&occ->to_owner, &occ->to_owner.t.z);
+    ORVEL_INJECT(component_tag);
     copy_out(part_name, ZK_COMPONENT_FILE_BUFSIZE, occ->shown ? occ->shown->full_name : inst.file);
     copy_out(refset_name, ZK_REFSET_NAME_BUFSIZE, inst.refset_name);
     copy_out(instance_name, ZK_INSTANCE_NAME_BUFSIZE, inst.instance_name);

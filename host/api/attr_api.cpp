@@ -1,4 +1,6 @@
 // C API: attributes (ATTR).
+#include <cstring>
+
 #include "api/api_util.hpp"
 #include "orvel/zk_obj.h"
 
@@ -11,6 +13,17 @@ bool valid_type(int type) {
   return type == ZK_ATTR_integer || type == ZK_ATTR_real || type == ZK_ATTR_time ||
          type == ZK_ATTR_string || type == ZK_ATTR_any;
 }
+
+// A title asked for, measured once for the whole scan of an object's
+// attributes: a title of another length is passed over without reading it.
+struct Title {
+  const char *text;
+  size_t length;
+  explicit Title(const char *title) : text(title), length(std::strlen(title)) {}
+  bool names(const model::Attribute &a) const {
+    return a.title.size() == length && std::memcmp(a.title.data(), text, length) == 0;
+  }
+};
 
 bool matches(const model::Attribute &a, int type) {
   return type == ZK_ATTR_any || a.value.type == type;
@@ -99,8 +112,9 @@ int ZK_ATTR_find_attribute(tag_t object, int type, const char *title, int *found
     model::Object *o = session().find(object);
     if (!o) return kInvalidTag;
     ORVEL_INJECT(object);
+    const Title wanted(title);
     for (const model::Attribute &a : o->attributes) {
-      if (a.title == title && matches(a, type)) {
+      if (wanted.names(a) && matches(a, type)) {
         *found_type = a.value.type;
         break;
       }
@@ -117,8 +131,9 @@ int ZK_ATTR_read_value(tag_t object, const char *title, int type, ZK_ATTR_value_
     if (!o) return kInvalidTag;
     ORVEL_INJECT(object);
     bool titled = false;
+    const Title wanted(title);
     for (const model::Attribute &a : o->attributes) {
-      if (a.title != title) continue;
+      if (!wanted.names(a)) continue;
       titled = true;
       if (!matches(a, type)) continue;
       fill(a.value, value, value->value.string, ZK_ATTR_STRING_BUFSIZE);

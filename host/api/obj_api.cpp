@@ -7,26 +7,37 @@ using orvel::api::copy_out;
 
 namespace {
 
-// The object after `current` on `list`, or the first one when `current` is
-// 0; false when `current` is not on the list.
-// A template rather than a std::function: every step of every cycle runs it.
-template <typename OnList>
-bool step(const model::ObjectList *list, tag_t current, tag_t *next, const OnList &on_list) {
+// The object after `current` on the `kind` list that `list()` gives, or the
+// first one when `current` is 0; false when `current` is not on the list.
+// `member` tells whether an object belongs with the list (its part, type or
+// layer); one that does and has an object before it on its `kind` links is
+// on the list, so most steps go from object to object through the objects'
+// own links, and `list` is asked only for the first object or one that may
+// be the list's head. Between two steps a large check writes report lines,
+// which evict what a step reads: every line not read is a wait saved.
+// Templates rather than std::functions: every step of every cycle runs them.
+template <model::ListKind kind, typename List, typename Member>
+bool step(const List &list, tag_t current, tag_t *next, const Member &member) {
   if (current == NULL_TAG) {
-    model::Object *first = list ? list->first() : nullptr;
+    const model::ObjectList *whole = list();
+    model::Object *first = whole ? whole->first() : nullptr;
     *next = first ? first->tag : NULL_TAG;
     return true;
   }
   model::Object *object = session().find(current);
-  if (!object || !list || !on_list(*object)) return false;
-  model::Object *after = list->next(object);
+  if (!object || !member(*object)) return false;
+  if (!object->hooks[kind].prev) {
+    const model::ObjectList *whole = list();
+    if (!whole || whole->first() != object) return false;
+  }
+  model::Object *after = object->hooks[kind].next;
   *next = after ? after->tag : NULL_TAG;
   // A cycle asks for the object after `after` next. Its address is at hand
   // (in the cache line just read for the tag), so its first two cache lines
   // (what a step and the common questions about an object read) start
   // coming from memory while the caller works on `after`: over a large part,
   // that wait is most of a step.
-  if (after) model::prefetch_head(list->next(after));
+  if (after) model::prefetch_head(after->hooks[kind].next);
   return true;
 }
 
@@ -52,12 +63,9 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
         s.build_occurrences_past(*p, type, current);
       }
     }
-    const model::ObjectList *list = p->of_type(type);
-    auto on_list = [&](const model::Object &o) {
-      return o.part == p && o.type == type &&
-             (o.hooks[model::kTypeList].prev || list->first() == &o);
-    };
-    if (!step(list, *object, object, on_list)) {
+    auto list = [&] { return p->of_type(type); };
+    auto member = [&](const model::Object &o) { return o.part == p && o.type == type; };
+    if (!step<model::kTypeList>(list, *object, object, member)) {
       *object = NULL_TAG;
       return kInvalidTag;
     }
@@ -70,12 +78,10 @@ tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object) {
     model::Part *p = session().find_part(part);
     if (!p) return NULL_TAG;
     session().build_occurrences(*p);
-    const model::ObjectList &list = p->all();
-    auto on_list = [&](const model::Object &o) {
-      return o.part == p && (o.hooks[model::kAllList].prev || list.first() == &o);
-    };
+    auto list = [&] { return &p->all(); };
+    auto member = [&](const model::Object &o) { return o.part == p; };
     tag_t next = NULL_TAG;
-    return step(&list, object, &next, on_list) ? next : NULL_TAG;
+    return step<model::kAllList>(list, object, &next, member) ? next : NULL_TAG;
   });
 }
 
@@ -147,9 +153,9 @@ int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
       return kNoWorkPart;
     }
     ORVEL_INJECT(NULL_TAG);
-    const model::ObjectList &list = work->on_layer(layer);
-    auto on_list = [&](const model::Object &o) { return o.part == work && o.layer == layer; };
-    if (!step(&list, *object, object, on_list)) {
+    auto list = [&] { return &work->on_layer(layer); };
+    auto member = [&](const model::Object &o) { return o.part == work && o.layer == layer; };
+    if (!step<model::kLayerList>(list, *object, object, member)) {
       *object = NULL_TAG;
       return kInvalidTag;
     }

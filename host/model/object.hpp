@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/geometry.hpp"
@@ -83,10 +84,10 @@ struct Object {
   std::vector<Attribute> attributes;
   std::string handle;  // persistent handle text
   // The object's whole handle (handle_of) as handed out, kept once it has
-  // been asked for: the handle never changes while the object lives. It is
-  // `handle` itself, or for an occurrence the path-made text kept here.
-  mutable const char *handle_text = nullptr;
-  mutable std::unique_ptr<const std::string> whole_handle;
+  // been asked for (no data before): the handle never changes while the
+  // object lives. It is `handle` itself, or for an occurrence the path-made
+  // text kept in its part's handle texts, NUL-terminated either way.
+  mutable std::string_view handle_text;
   bool handle_given = false;  // the part file named the handle
   std::string id;             // id in the part file; empty for derived objects
   Object *view = nullptr;     // the view the object depends on, none for model objects
@@ -105,6 +106,14 @@ inline void prefetch_head(const Object *object) {
   const char *at = reinterpret_cast<const char *>(object);
   __builtin_prefetch(at);
   __builtin_prefetch(at + 64);
+}
+
+// Starts loading every cache line from `first` to `last` (inclusive).
+inline void prefetch_span(const void *first, const void *last) {
+  const char *from = static_cast<const char *>(first);
+  const char *to = static_cast<const char *>(last);
+  for (const char *at = from; at <= to; at += 64) __builtin_prefetch(at);
+  __builtin_prefetch(to);
 }
 
 struct Expression : Object {
@@ -182,7 +191,13 @@ struct Instance : Object {
 // occurrence tree; the root occurrence stands for the assembly itself.
 struct ComponentOcc : Object {
   ComponentOcc() : Object(ZK_component_type, 0) { occurrence = true; }
-  Instance *instance = nullptr;                 // none for the root occurrence
+  Instance *instance = nullptr;  // none for the root occurrence
+  // Where the text of the shown part's name was when the occurrence was
+  // made. Only a hint for a prefetch (the name may have been replaced
+  // since): the name and its text are otherwise two waits one after the
+  // other when a component's data is asked. Beside the instance, which the
+  // same question reads.
+  const char *name_hint = nullptr;
   ComponentOcc *parent = nullptr;               // none for the root occurrence
   Part *shown = nullptr;                        // the prototype part
   geom::Transform to_owner = geom::identity();  // from the shown part into the owner

@@ -16,7 +16,12 @@ Part::Part() : Object(ZK_part_type, 0) {
 Part::~Part() = default;
 
 void Part::adopt(std::unique_ptr<Object> object) {
-  Object *raw = object.get();
+  // Owned by the list once it holds the object, not before.
+  owned_.emplace_back(object.get(), ObjectDisposal{false});
+  link(object.release());
+}
+
+void Part::link(Object *raw) {
   raw->part = this;
   all_.append(raw);
   type_list(raw->type).append(raw);
@@ -29,7 +34,6 @@ void Part::adopt(std::unique_ptr<Object> object) {
     file_objects_.push_back(raw);
     by_id_.emplace(raw->id, raw);
   }
-  owned_.push_back(std::move(object));
 }
 
 Object *Part::find_by_id(const std::string &id) const {
@@ -170,8 +174,8 @@ bool Part::start_occurrences() {
   root->handle = "#";
   // The root stands for the assembly itself and is on no list.
   root->part = this;
-  root_ = root.get();
-  owned_.push_back(std::move(root));
+  owned_.emplace_back(root.get(), ObjectDisposal{false});
+  root_ = root.release();
   pending_.push_back({root_, instances, instances->first(), std::nullopt, {}});
   return true;
 }
@@ -192,15 +196,16 @@ bool Part::add_next_occurrence() {
     level.next = level.instances->next(o);
     auto *instance = static_cast<Instance *>(o);
     ComponentOcc *parent = level.parent;
-    auto occ = std::make_unique<ComponentOcc>();
-    copy_display(*instance, *occ);
-    occ->instance = instance;
-    occ->prototype = instance;
-    occ->parent = parent;
-    occ->shown = instance->child;
-    occ->to_owner = geom::compose(parent->to_owner, instance->placement());
-    occ->suppressed = parent->suppressed || instance->suppressed;
-    ComponentOcc *raw = add(std::move(occ));
+    ComponentOcc *raw = make_in_arena<ComponentOcc>();
+    copy_display(*instance, *raw);
+    raw->instance = instance;
+    raw->prototype = instance;
+    raw->parent = parent;
+    raw->shown = instance->child;
+    if (raw->shown) raw->name_hint = raw->shown->full_name.data();
+    raw->to_owner = geom::compose(parent->to_owner, instance->placement());
+    raw->suppressed = parent->suppressed || instance->suppressed;
+    link(raw);
     parent->children.push_back(raw);
     level.by_instance[instance] = raw;
     if (parent == root_) level_one_.emplace(instance, raw);
@@ -234,7 +239,7 @@ void Part::link_matings(const PendingLevel &level) {
 void Part::add_bodies(const ComponentOcc &occ, const MemberFilter &filter) {
   for (Body *prototype : occ.shown->own_bodies()) {
     if (!shows(filter, prototype)) continue;
-    auto body = std::make_unique<Body>();
+    Body *body = make_in_arena<Body>();
     copy_display(*prototype, *body);
     body->occurrence = true;
     body->prototype = prototype;
@@ -242,7 +247,7 @@ void Part::add_bodies(const ComponentOcc &occ, const MemberFilter &filter) {
     body->material = prototype->material;
     body->placement = geom::compose(occ.to_owner, prototype->placement);
     body->component = &occ;
-    add(std::move(body));
+    link(body);
   }
 }
 

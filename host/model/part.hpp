@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "model/object.hpp"
+#include "model/object_arena.hpp"
 #include "model/object_list.hpp"
 #include "model/snapshot.hpp"
+#include "model/text_store.hpp"
 
 namespace orvel::model {
 
@@ -42,10 +44,45 @@ struct FailureSpec {
   int fired = 0;  // failures returned so far
 };
 
+// Disposes of an object a part owns: one made in the part's arena is only
+// destroyed (the arena keeps its memory), any other is deleted.
+struct ObjectDisposal {
+  bool in_arena = false;
+  void operator()(Object *object) const {
+    if (in_arena) {
+      object->~Object();
+    } else {
+      delete object;
+    }
+  }
+};
+using OwnedObject = std::unique_ptr<Object, ObjectDisposal>;
+
 // The objects a component shows of its part: none when it shows all of them.
 using MemberFilter = std::optional<std::unordered_set<const Object *>>;
 
 class Part : public Object {
+ public:
+  // Injected failures, declared by the part file. Every C API call asks
+  // whether the work part has any, so they lead the part's own fields.
+  std::vector<FailureSpec> failures;
+
+ private:
+  struct PendingLevel;
+  // What a step of a cycle and the common questions about a part read come
+  // next, in the cache lines just after the object's own fields: a large
+  // check asks them between writes of its report, which evict the rest.
+  // The list of each type the part holds, found by a scan of the few types;
+  // each list stays where it was made.
+  std::vector<int> type_keys_;
+  std::vector<std::unique_ptr<ObjectList>> type_lists_;
+  std::vector<PendingLevel> pending_;
+  bool occurrences_started_ = false;
+  // The number of the part file's objects that are on a layer (see
+  // objects_on_layers); asked of a component's part with its name, so it
+  // comes right before the name.
+  int objects_on_layers_ = 0;
+
  public:
   Part();
   ~Part() override;
@@ -59,7 +96,6 @@ class Part : public Object {
   int units = ZK_PART_METRIC;
   std::optional<std::string> description;
   std::vector<HistoryEntry> history;
-  std::vector<FailureSpec> failures;
   int format_version = 1;
   // The exchange format ("STEP", "IGES", "BREP") the part was read from;
   // empty for a part file. Such a part is not saved.
@@ -112,6 +148,10 @@ class Part : public Object {
   // dropped. The objects stay owned (their memory lives as long as the part).
   void remove(const std::vector<Object *> &objects);
 
+  // The whole handles made for this part's occurrences (see
+  // Session::handle_text), kept as long as the objects they belong to.
+  TextStore handle_texts;
+
   // The work layer, where created objects go (ZK_LAYER_set_status).
   int work_layer = 1;
 
@@ -138,10 +178,24 @@ class Part : public Object {
   const std::vector<Body *> &own_bodies() const { return own_bodies_; }
 
   // Every object owned by the part, for registration with the session.
-  const std::vector<std::unique_ptr<Object>> &owned() const { return owned_; }
+  const std::vector<OwnedObject> &owned() const { return owned_; }
 
  private:
   void adopt(std::unique_ptr<Object> object);
+  // Puts an owned object on the part's lists.
+  void link(Object *object);
+  // A new T in the part's arena, owned by the part but on no list yet.
+  template <typename T>
+  T *make_in_arena() {
+    T *object = new (arena_.allocate(sizeof(T), alignof(T))) T();
+    try {
+      owned_.emplace_back(object, ObjectDisposal{true});
+    } catch (...) {
+      object->~T();
+      throw;
+    }
+    return object;
+  }
   // The tree is built depth first from a stack of components whose own
   // components are still being added.
   struct PendingLevel {
@@ -156,21 +210,16 @@ class Part : public Object {
   void link_matings(const PendingLevel &level);
   void add_bodies(const ComponentOcc &occ, const MemberFilter &filter);
 
-  std::vector<std::unique_ptr<Object>> owned_;
+  // The arena first: the objects in it go before its memory does.
+  ObjectArena arena_;
+  std::vector<OwnedObject> owned_;
   std::vector<Object *> file_objects_;
   std::unordered_map<std::string, Object *> by_id_;
   ObjectList all_{kAllList};
-  // The list of each type the part holds, found by a scan of the few types
-  // (every step of a cycle looks one up); each list stays where it was made.
-  std::vector<int> type_keys_;
-  std::vector<std::unique_ptr<ObjectList>> type_lists_;
   ObjectList &type_list(int type);
   std::array<ObjectList, ZK_LAYER_MAX + 1> layers_;
   std::vector<Body *> own_bodies_;
   ComponentOcc *root_ = nullptr;
-  bool occurrences_started_ = false;
-  std::vector<PendingLevel> pending_;
-  int objects_on_layers_ = 0;
   std::unordered_map<const Instance *, ComponentOcc *> level_one_;
   void index_names(size_t cut) const;
   mutable bool names_indexed_ = false;

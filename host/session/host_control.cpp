@@ -8,12 +8,15 @@
 
 namespace orvel {
 
+namespace detail {
+
+Session *current_session = nullptr;
+
+}  // namespace detail
+
 namespace {
 
-// The session in use, none before the first call or configure_host. Read on
-// every C API call, so it is a plain pointer of this file rather than a
-// static made on first use (whose guard every call would test).
-Session *current_session = nullptr;
+using detail::current_session;
 
 // Owns the session; the pointer goes with it when the process ends, so a
 // late call starts afresh rather than reading a closed session.
@@ -30,17 +33,17 @@ SessionSlot &session_slot() {
   return slot;
 }
 
-Session &start_session() {
+}  // namespace
+
+Session &detail::start_session() {
   SessionSlot &slot = session_slot();
   if (!slot.session) slot.session = std::make_unique<Session>(HostOptions{});
   current_session = slot.session.get();
   return *slot.session;
 }
 
-}  // namespace
-
-Session &session() {
-  return current_session ? *current_session : start_session();
+Session &host_session() {
+  return session();
 }
 
 void configure_host(const HostOptions &options) {

@@ -264,44 +264,27 @@ HandleStep handle_step(const model::Object &object) {
   return {};
 }
 
-// The whole handle an object keeps, as a string: its own handle, or the
-// path-made text. A handle may hold a NUL byte (a part file can write
-// "\u0000"), so the next step extends this string, not the C text handed
-// out, which ends at the NUL; the texts stay those of model::handle_of.
-const std::string &kept_handle(const model::Object &object) {
-  return object.whole_handle ? *object.whole_handle : object.handle;
-}
-
-// Keeps `whole` as the object's handle text; its own handle when they are
-// the same.
-void keep_handle(const model::Object &object, std::string whole) {
-  if (whole == object.handle) {
-    object.handle_text = object.handle.c_str();
-  } else {
-    object.whole_handle = std::make_unique<const std::string>(std::move(whole));
-    object.handle_text = object.whole_handle->c_str();
-  }
-}
-
 // Makes and keeps the handle of `object`, whose step's object (if any) has
-// its handle already: that handle and one step, put together in one buffer
-// of the right size.
+// its handle already: that handle and one step, put together in the handle
+// texts of the object's part. An occurrence always belongs to a part (the
+// one whose tree holds it). A handle may hold a NUL byte (a part file can
+// write "\u0000"), so the next step extends the whole kept text, not the C
+// text handed out, which ends at the NUL; the texts stay those of
+// model::handle_of.
 void make_handle(const model::Object &object) {
   const HandleStep step = handle_step(object);
-  if (!step.from) {
-    // Only a component occurrence's handle differs from its own then.
-    if (object.type == ZK_component_type) {
-      keep_handle(object, model::handle_of(object));
-    } else {
-      object.handle_text = object.handle.c_str();
-    }
-    return;
+  if (step.from) {
+    object.handle_text = object.part->handle_texts.keep(
+        step.from->handle_text, std::string_view(&step.separator, 1), *step.name);
+  } else if (object.type == ZK_component_type) {
+    // A component occurrence with no step is the root occurrence or one
+    // whose links are missing: handle_of words it, most often as its own.
+    std::string whole = model::handle_of(object);
+    object.handle_text = whole == object.handle ? std::string_view(object.handle)
+                                                : object.part->handle_texts.keep(whole);
+  } else {
+    object.handle_text = object.handle;
   }
-  const std::string &base = kept_handle(*step.from);
-  std::string whole;
-  whole.reserve(base.size() + 1 + step.name->size());
-  whole.append(base).append(1, step.separator).append(*step.name);
-  keep_handle(object, std::move(whole));
 }
 
 }  // namespace
@@ -311,18 +294,18 @@ void make_handle(const model::Object &object) {
 // again. The objects on the way up that have none yet get theirs first, from
 // the top down.
 const char *Session::handle_text(const model::Object &object) {
-  if (object.handle_text) return object.handle_text;
+  if (object.handle_text.data()) return object.handle_text.data();
   const HandleStep first = handle_step(object);
-  if (first.from && !first.from->handle_text) {
+  if (first.from && !first.from->handle_text.data()) {
     std::vector<const model::Object *> above;
-    for (HandleStep step = first; step.from && !step.from->handle_text;
+    for (HandleStep step = first; step.from && !step.from->handle_text.data();
          step = handle_step(*step.from)) {
       above.push_back(step.from);
     }
     for (auto it = above.rbegin(); it != above.rend(); ++it) make_handle(**it);
   }
   make_handle(object);
-  return object.handle_text;
+  return object.handle_text.data();
 }
 
 int Session::declared_failure(const char *call, tag_t object) {

@@ -176,11 +176,13 @@ class Session {
   };
   std::vector<Timer> timers_;
   tag_t last_tag_ = 0;
+  // Read by nearly every C API call: the tag table and the work part, side
+  // by side.
   TagTable tags_;
-  std::vector<std::unique_ptr<model::Part>> parts_;
-  std::unordered_map<std::string, model::Part *> parts_by_key_;
   model::Part *work_ = nullptr;
   model::Part *display_ = nullptr;
+  std::vector<std::unique_ptr<model::Part>> parts_;
+  std::unordered_map<std::string, model::Part *> parts_by_key_;
   std::unique_ptr<pdm::Store> pdm_;
   std::unordered_map<int, std::string> details_;
   std::string last_detail_;
@@ -193,8 +195,28 @@ class Session {
   std::unordered_map<const void *, HandedOut> handed_out_;
 };
 
-// The process-wide session; created with default options on first use when
-// configure_host was not called.
-Session &session();
+namespace detail {
+// The session in use, none before the first call or configure_host. Read on
+// every C API call, so it is a plain pointer rather than a static made on
+// first use (whose guard every call would test), and session() below reads
+// it in place instead of calling into another file. Private to the library
+// (hidden): it is not one of the symbols the library shares, so the library
+// reads it directly, and a second copy of the library in the process keeps
+// its own.
+extern Session *current_session __attribute__((visibility("hidden")));
+// Makes the session with default options, or finds the one made already.
+Session &start_session() __attribute__((visibility("hidden")));
+}  // namespace detail
+
+// The process-wide session, for the host's own code; created with default
+// options on first use when configure_host was not called.
+inline Session &session() {
+  Session *current = detail::current_session;
+  return current ? *current : detail::start_session();
+}
+
+// The same session for a program that embeds the host and looks into it
+// (the host's tests).
+Session &host_session();
 
 }  // namespace orvel

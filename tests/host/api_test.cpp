@@ -261,6 +261,49 @@ TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
   EXPECT_EQ(ZK_ATTR_read_value(part_, nullptr, ZK_ATTR_string, &value), kInvalidArgument);
 }
 
+// Titles that share a beginning, a length or everything but the case are
+// different attributes: each lookup finds the one of exactly its title.
+TEST_F(Api, FindAttributesByTheirExactTitleAmongSimilarOnes) {
+  part("titles.prt", R"json({"attributes": [
+    {"title": "AB", "type": "integer", "value": 1},
+    {"title": "ABC", "type": "integer", "value": 2},
+    {"title": "ABD", "type": "string", "value": "d"},
+    {"title": "abc", "type": "integer", "value": 4},
+    {"title": "ABCD", "type": "real", "value": 5.5}],
+    "objects": []})json");
+  const tag_t p = open("titles.prt");
+  auto integer = [&](const char *title) {
+    ZK_ATTR_value_t value{};
+    value.type = ZK_ATTR_integer;
+    EXPECT_EQ(ZK_ATTR_read_value(p, title, ZK_ATTR_integer, &value), 0) << title;
+    return value.type == ZK_ATTR_integer ? value.value.integer : -1;
+  };
+  EXPECT_EQ(integer("AB"), 1);
+  EXPECT_EQ(integer("ABC"), 2);
+  EXPECT_EQ(integer("abc"), 4);
+  EXPECT_EQ(integer("A"), -1) << "a title's beginning is not the title";
+  EXPECT_EQ(integer("ABCDE"), -1);
+  EXPECT_EQ(integer(""), -1);
+  ZK_ATTR_value_t value{};
+  EXPECT_EQ(ZK_ATTR_read_value(p, "ABD", ZK_ATTR_integer, &value), kAttributeType)
+      << "the title is there, of another type";
+  char text[ZK_ATTR_STRING_BUFSIZE] = "";
+  value.type = ZK_ATTR_string;
+  value.value.string = text;
+  ASSERT_EQ(ZK_ATTR_read_value(p, "ABD", ZK_ATTR_string, &value), 0);
+  EXPECT_STREQ(text, "d");
+
+  int type = -1;
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "ABCD", &type), 0);
+  EXPECT_EQ(type, ZK_ATTR_real);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "ABD", &type), 0);
+  EXPECT_EQ(type, ZK_ATTR_string);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_integer, "ABD", &type), 0);
+  EXPECT_EQ(type, 0);
+  ASSERT_EQ(ZK_ATTR_find_attribute(p, ZK_ATTR_any, "Ab", &type), 0);
+  EXPECT_EQ(type, 0);
+}
+
 TEST_F(Api, AnswerPartDataBodiesFeaturesAndExpressions) {
   int units = 0;
   ASSERT_EQ(ZK_PART_ask_units(part_, &units), 0);
@@ -336,6 +379,59 @@ TEST_F(Api, ComputeMassOnlyForBodiesThatEncloseAVolume) {
   ASSERT_EQ(ZK_MODL_set_body_density(bodies_[0], 3, 1.0), 0);
   ASSERT_EQ(ZK_MODL_ask_mass_props_3d(&bodies_[0], 1, 1, 3, 0.0, 1, acc, props, stats), 0);
   EXPECT_NEAR(props[2], 6.0, 1e-12);
+}
+
+// A cycle steps on only from an object on the list cycled: not from one of
+// another type, of another part (even the head of that part's list) or one
+// that was deleted; the object after a deleted head is the new head.
+TEST_F(Api, StepCyclesOnlyFromObjectsOnTheListCycled) {
+  ASSERT_EQ(bodies_.size(), 3u);
+  tag_t t = bodies_[2];
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), 0);
+  EXPECT_EQ(t, NULL_TAG) << "the last body ends the cycle";
+  t = bodies_[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_feature_type, &t), kInvalidTag);
+  EXPECT_EQ(t, NULL_TAG);
+  const std::vector<tag_t> features = cycle(ZK_feature_type);
+  ASSERT_EQ(features.size(), 2u);
+  t = features[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  std::vector<tag_t> all;
+  for (tag_t o = ZK_OBJ_cycle_all(part_, NULL_TAG); o; o = ZK_OBJ_cycle_all(part_, o)) {
+    all.push_back(o);
+    ASSERT_LE(all.size(), 7u);
+  }
+  EXPECT_EQ(all.size(), 7u) << "every object of the part once";
+
+  // A deleted body leaves the lists, and its tag stands for nothing.
+  model::Part *p = host_session().find_part(part_);
+  ASSERT_NE(p, nullptr);
+  host_session().delete_objects(*p, {host_session().find(bodies_[0])});
+  EXPECT_EQ(cycle(ZK_solid_type), (std::vector<tag_t>{bodies_[1], bodies_[2]}));
+  t = bodies_[0];
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  t = bodies_[1];
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), 0);
+  EXPECT_EQ(t, bodies_[2]) << "the new head steps on";
+  t = bodies_[0];
+  EXPECT_EQ(ZK_LAYER_cycle_by_layer(7, &t), kInvalidTag);
+  t = NULL_TAG;
+  ASSERT_EQ(ZK_LAYER_cycle_by_layer(7, &t), 0);
+  EXPECT_EQ(t, bodies_[1]) << "the head of layer 7 now";
+  ASSERT_EQ(ZK_LAYER_cycle_by_layer(7, &t), 0);
+  EXPECT_EQ(t, NULL_TAG);
+  EXPECT_EQ(ZK_OBJ_cycle_all(part_, bodies_[0]), NULL_TAG);
+
+  // The head of another part's list is not on this part's list.
+  part("second.prt", R"json({"objects": [{"id": "s1", "kind": "body",
+    "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
+  const tag_t second = open("second.prt");
+  tag_t head = NULL_TAG;
+  ASSERT_EQ(ZK_OBJ_cycle_objs_in_part(second, ZK_solid_type, &head), 0);
+  ASSERT_NE(head, NULL_TAG);
+  t = head;
+  EXPECT_EQ(ZK_OBJ_cycle_objs_in_part(part_, ZK_solid_type, &t), kInvalidTag);
+  EXPECT_EQ(ZK_OBJ_cycle_all(part_, head), NULL_TAG);
 }
 
 TEST_F(Api, CycleLayersOfTheWorkPartAndHandlesThatLastWhileItIsOpen) {

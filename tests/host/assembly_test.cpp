@@ -77,7 +77,7 @@ class Assemblies : public HostTest {
     part("asm/top.prt", kTop);
     top_ = open("asm/top.prt");
     // The injected failures are exercised in their own test.
-    session().work_part()->failures.clear();
+    host_session().work_part()->failures.clear();
   }
   tag_t top_ = NULL_TAG;
 };
@@ -107,7 +107,7 @@ TEST_F(Assemblies, LoadAPartFileUsedTwiceOnce) {
   tag_t leaf_via_sub = ZK_ASSEM_ask_prototype_of_occ(components[1]);
   EXPECT_NE(leaf_via_sub, NULL_TAG);
   EXPECT_EQ(ZK_ASSEM_ask_prototype_of_occ(components[2]), leaf_via_sub);
-  EXPECT_EQ(session().part_count(), 3u);
+  EXPECT_EQ(host_session().part_count(), 3u);
   char name[ZK_FSPEC_BUFSIZE];
   ASSERT_EQ(ZK_PART_ask_part_name(leaf_via_sub, name), 0);
   EXPECT_STREQ(name, "asm/leaf.prt") << "built from the assembly's path, not absolute";
@@ -266,7 +266,7 @@ TEST_F(Assemblies, BuildAComponentPartsTreeOnlyAsFarAsAskedWithTheSameAnswers) {
   std::vector<tag_t> held = cycle(holder, ZK_component_type);
   ASSERT_EQ(held.size(), 3u);
   tag_t pair = ZK_ASSEM_ask_prototype_of_occ(held[0]);
-  model::Part *pair_part = session().find_part(pair);
+  model::Part *pair_part = host_session().find_part(pair);
   ASSERT_NE(pair_part, nullptr);
   EXPECT_EQ(pair_part->root_occurrence(), nullptr) << "shown through the holder only";
 
@@ -331,6 +331,57 @@ TEST_F(Assemblies, GiveOccurrencesTheirPathHandlesInWhateverOrderAsked) {
 
 // A handle may hold a NUL byte; the text handed out ends there, for the
 // occurrences below it too, whether they are asked before or after it.
+// The handles of a large assembly fill several of the blocks its part keeps
+// them in: every text handed out stays whole and in place while the part is
+// open, and reopening the part after closing it gives the same texts again.
+TEST_F(Assemblies, KeepEveryHandleOfALargeTreeInPlaceAndTheSameAfterReopening) {
+  part("big/leaf.prt", R"json({"objects": [
+    {"id": "b1", "kind": "body", "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}},
+    {"id": "b2", "kind": "body", "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
+  const int kComponents = 100;
+  std::string objects;
+  std::vector<std::string> expected_components, expected_bodies;
+  for (int i = 0; i < kComponents; ++i) {
+    const std::string handle = "H" + std::to_string(i) + "-" + std::string(120, 'x');
+    objects += std::string(i ? "," : "") + R"({"id": "c)" + std::to_string(i) +
+               R"(", "kind": "component", "part": "leaf.prt", "handle": ")" + handle + "\"}";
+    expected_components.push_back("#/" + handle);
+    expected_bodies.push_back("#/" + handle + ":b1");
+    expected_bodies.push_back("#/" + handle + ":b2");
+  }
+  part("big/top.prt", R"({"objects": [)" + objects + "]}");
+
+  auto handles = [](const std::vector<tag_t> &tags) {
+    std::vector<std::string> texts;
+    for (tag_t t : tags) texts.push_back(ZK_TAG_ask_handle_of_tag(t));
+    return texts;
+  };
+  tag_t top = open("big/top.prt");
+  std::vector<tag_t> bodies = cycle(top, ZK_solid_type);
+  std::vector<tag_t> components = cycle(top, ZK_component_type);
+  // Bodies first: each makes its component's handle on the way.
+  std::vector<const char *> handed_out;
+  for (tag_t b : bodies) handed_out.push_back(ZK_TAG_ask_handle_of_tag(b));
+  for (tag_t c : components) handed_out.push_back(ZK_TAG_ask_handle_of_tag(c));
+  std::vector<std::string> expected = expected_bodies;
+  expected.insert(expected.end(), expected_components.begin(), expected_components.end());
+  ASSERT_EQ(handed_out.size(), expected.size());
+  std::vector<tag_t> all = bodies;
+  all.insert(all.end(), components.begin(), components.end());
+  for (size_t i = 0; i < handed_out.size(); ++i) {
+    EXPECT_EQ(handed_out[i], expected[i]) << i;
+    EXPECT_EQ(ZK_TAG_ask_handle_of_tag(all[i]), handed_out[i]) << "made once: " << i;
+  }
+
+  ASSERT_EQ(ZK_PART_close_all(), 0);
+  EXPECT_STREQ(ZK_TAG_ask_handle_of_tag(bodies[0]), "");
+  top = open("big/top.prt");
+  // Components first this time.
+  std::vector<tag_t> reopened_components = cycle(top, ZK_component_type);
+  EXPECT_EQ(handles(reopened_components), expected_components);
+  EXPECT_EQ(handles(cycle(top, ZK_solid_type)), expected_bodies);
+}
+
 TEST_F(Assemblies, GiveOccurrencesBelowAHandleWithANulTheTextUpToIt) {
   part("nul/leaf.prt", R"json({"objects": [{"id": "lb", "kind": "body",
     "shape": {"type": "block", "corner": [0,0,0], "size": [1,1,1]}}]})json");
@@ -463,7 +514,7 @@ TEST_P(LoadOptions, FindComponentFilesWhereTheOptionSays) {
   if (!c.expected) {
     EXPECT_EQ(open_code("a/top.prt"), kComponentMissing);
     EXPECT_NE(last_failure_detail().find("/objects/0/part"), std::string::npos);
-    EXPECT_EQ(session().part_count(), 0u);
+    EXPECT_EQ(host_session().part_count(), 0u);
     return;
   }
   tag_t top = open("a/top.prt");
@@ -537,7 +588,7 @@ TEST_F(LoadFailures, AbortOnABrokenComponentAndLoadNothing) {
   EXPECT_EQ(open_code("top.prt"), kPartFileInvalid);
   EXPECT_NE(last_failure_detail().find("bad.prt: /units"), std::string::npos)
       << last_failure_detail();
-  EXPECT_EQ(session().part_count(), 0u);
+  EXPECT_EQ(host_session().part_count(), 0u);
   EXPECT_EQ(ZK_ASSEM_ask_work_part(), NULL_TAG);
 }
 
@@ -553,7 +604,7 @@ TEST_F(LoadFailures, RefuseComponentCyclesWhateverTheFailureAction) {
     EXPECT_EQ(open_code("a.prt"), kComponentCycle);
     EXPECT_NE(last_failure_detail().find("b.prt: /objects/0/part"), std::string::npos)
         << last_failure_detail();
-    EXPECT_EQ(session().part_count(), 0u);
+    EXPECT_EQ(host_session().part_count(), 0u);
   }
 }
 
@@ -646,7 +697,7 @@ TEST_F(ComponentFiles, ResolveEachNameInItsAssemblysDirectory) {
     {"id": "c2", "kind": "component", "part": "y/sub.prt"},
     {"id": "c3", "kind": "component", "part": "x/sub.prt"}]})");
   tag_t top = open("t/top.prt");
-  EXPECT_EQ(session().part_count(), 5u);
+  EXPECT_EQ(host_session().part_count(), 5u);
   EXPECT_EQ(cycle(top, ZK_solid_type).size(), 2u * (1 + 3 + 1));
   std::vector<tag_t> components = cycle(top, ZK_component_type);
   ASSERT_EQ(components.size(), 9u);
