@@ -63,17 +63,6 @@ int append_text(char *dst, size_t size, const char *src) {
  * bytes below the capacity are stored. Each put_ function takes the length
  * and returns it with its piece added, so that both stay in registers. */
 
-/* Copies the first and the last `width` bytes of n (width <= n <= 2 *
- * width): both are loaded before either is stored. */
-static inline __attribute__((always_inline)) void copy_ends(char *dst, const char *src, size_t n,
-                                                            size_t width) {
-  char head[16], tail[16];
-  memcpy(head, src, width);
-  memcpy(tail, src + n - width, width);
-  memcpy(dst, head, width);
-  memcpy(dst + n - width, tail, width);
-}
-
 /* Copies n bytes, n at most SHORT_COPY, without a call: two loads of the
  * widest size that fits, the second ending at the last byte, then two
  * stores, so that nothing outside the n bytes of either side is touched. */
@@ -81,13 +70,29 @@ static inline __attribute__((always_inline)) void copy_ends(char *dst, const cha
 
 static inline __attribute__((always_inline)) void copy_short(char *dst, const char *src, size_t n) {
   if (n >= 16) {
-    copy_ends(dst, src, n, 16);
+    uint64_t head[2], tail[2];
+    memcpy(head, src, 16);
+    memcpy(tail, src + n - 16, 16);
+    memcpy(dst, head, 16);
+    memcpy(dst + n - 16, tail, 16);
   } else if (n >= 8) {
-    copy_ends(dst, src, n, 8);
+    uint64_t head, tail;
+    memcpy(&head, src, 8);
+    memcpy(&tail, src + n - 8, 8);
+    memcpy(dst, &head, 8);
+    memcpy(dst + n - 8, &tail, 8);
   } else if (n >= 4) {
-    copy_ends(dst, src, n, 4);
+    uint32_t head, tail;
+    memcpy(&head, src, 4);
+    memcpy(&tail, src + n - 4, 4);
+    memcpy(dst, &head, 4);
+    memcpy(dst + n - 4, &tail, 4);
   } else if (n >= 2) {
-    copy_ends(dst, src, n, 2);
+    uint16_t head, tail;
+    memcpy(&head, src, 2);
+    memcpy(&tail, src + n - 2, 2);
+    memcpy(dst, &head, 2);
+    memcpy(dst + n - 2, &tail, 2);
   } else if (n == 1) {
     dst[0] = src[0];
   }
