@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "boundary/run_config.h"
-#include "heap.hpp"
 #include "orvel/zk.h"
 #include "plugin.hpp"
 #include "progress.hpp"
@@ -109,7 +108,6 @@ int with_syslog_checked(int status) {
 }  // namespace
 
 int run_interactive(const HostArgs &host, const std::string &part, const std::string &display) {
-  prefer_huge_heap_pages();
   if (!configure_or_report(host)) return kExitHostFailed;
   try {
     Plugin plugin(host.plugin);
@@ -145,7 +143,6 @@ int run_interactive(const HostArgs &host, const std::string &part, const std::st
 }
 
 int run_batch(const HostArgs &host, const FieldValues &config) {
-  prefer_huge_heap_pages();
   if (!configure_or_report(host)) return kExitHostFailed;
   try {
     Plugin plugin(host.plugin);
