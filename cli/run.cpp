@@ -35,6 +35,19 @@ void configure(const HostArgs &host) {
   configure_host(options);
 }
 
+// Says on standard error how many host calls failed inside the host during
+// the run, and the last one's account; true when any did. Such a call
+// answered a code or an empty value that its caller may have taken as
+// given (an empty handle in a report), so the run is no success.
+bool report_host_faults() {
+  const size_t faults = host_faults();
+  if (faults == 0) return false;
+  std::cerr << "orvel: " << faults << (faults == 1 ? " host call" : " host calls")
+            << " failed inside the host (the last: " << last_failure_detail()
+            << "); the reports may lack what they asked for\n";
+  return true;
+}
+
 // The host's full account of a failed call: the detail of the last failure,
 // else the code's message.
 std::string failure_text(int code) {
@@ -135,7 +148,7 @@ int run_interactive(const HostArgs &host, const std::string &part, const std::st
     char parameter[1] = "";
     int status = 0;
     zkusr(parameter, &status, 0);
-    return with_syslog_checked(kExitOk);
+    return with_syslog_checked(report_host_faults() ? kExitHostFault : kExitOk);
   } catch (const std::runtime_error &e) {
     std::cerr << "orvel: " << e.what() << '\n';
     return kExitNoPlugin;
@@ -171,10 +184,12 @@ int run_batch(const HostArgs &host, const FieldValues &config) {
       std::cerr << "orvel: the CGM import failed (" << record->import_result
                 << "): no part was saved; the system log says why\n";
     }
+    bool host_failed = report_host_faults();
     if (code != 0) {
       std::cerr << "orvel: StartOfProgram returned " << code << '\n';
       return with_syslog_checked(kExitPluginFailed);
     }
+    if (host_failed) return with_syslog_checked(kExitHostFault);
     if (record->result_lines_lost != 0) return with_syslog_checked(kExitOutputLost);
     if (!unsaved.empty()) return with_syslog_checked(kExitSaveFailed);
     bool cgm_failed = !cgm_failures.empty() || record->import_result != 0;

@@ -20,6 +20,7 @@ enum ExitStatus {
   kExitShardFault = 6,    // merge: a shard's result or log is missing, cut short or foreign
   kExitSaveFailed = 7,    // batch: a part could not be saved
   kExitCgmFailed = 8,     // batch: a CGM file could not be written or imported
+  kExitHostFault = 9,     // host calls failed inside the host: reports may lack answers
 };
 
 // Settings of the host session, common to interactive and batch runs.

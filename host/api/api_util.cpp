@@ -5,6 +5,7 @@ namespace orvel::api {
 
 void note_fault(const char *call, int code, const char *what) noexcept {
   try {
+    session().count_host_fault();
     const char *table = code_message(code);
     session().set_failure_detail(
         code, std::string(table ? table : "Error") + " in " + call + ": " + what);

@@ -73,6 +73,10 @@ std::string last_failure_detail() {
   return session().last_failure_detail();
 }
 
+size_t host_faults() {
+  return session().host_faults();
+}
+
 std::vector<std::string> failed_saves() {
   return session().failed_saves();
 }

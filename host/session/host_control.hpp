@@ -59,6 +59,10 @@ std::string syslog_failure();
 // file, the place in it and the problem), empty when there was none.
 std::string last_failure_detail();
 
+// How many calls of the current session failed inside the host (see
+// Session::count_host_fault); the last one's text is last_failure_detail().
+size_t host_faults();
+
 // The saves of the current session that failed, each as "FILE: PROBLEM",
 // in order; empty when every save succeeded.
 std::vector<std::string> failed_saves();

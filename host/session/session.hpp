@@ -92,6 +92,11 @@ class Session {
   void set_failure_detail(int code, const std::string &detail);
   const std::string *failure_detail(int code) const;
   const std::string &last_failure_detail() const { return last_detail_; }
+  // Calls that failed inside the host (an exception the C layer caught, most
+  // often memory running out): their caller got a code or an empty answer it
+  // may not look at, so the command tells. Counting needs no memory.
+  void count_host_fault() noexcept { ++host_faults_; }
+  size_t host_faults() const { return host_faults_; }
   // The texts of the saves of this session that failed, in order.
   const std::vector<std::string> &failed_saves() const { return failed_saves_; }
   // Keeps a save that failed before it reached the part file, as "FILE:
@@ -187,6 +192,7 @@ class Session {
   std::unordered_map<int, std::string> details_;
   std::string last_detail_;
   std::vector<std::string> failed_saves_;
+  size_t host_faults_ = 0;
   std::vector<std::string> failed_cgm_;
   struct HandedOut {
     std::type_index type;

@@ -561,6 +561,7 @@ TEST_F(Api, ProvideTheSessionServices) {
 // name injected failures match against is the caller's again afterwards.
 TEST_F(Api, TurnAnExceptionAtTheBoundaryIntoAHostCode) {
   const char *before = api::current_call;
+  const size_t faults = host_faults();
   int code = api::guard("ZK_test_call", kHostFault, [&]() -> int {
     EXPECT_STREQ(api::current_call, "ZK_test_call");
     throw std::out_of_range("index 7 of 3");
@@ -576,6 +577,9 @@ TEST_F(Api, TurnAnExceptionAtTheBoundaryIntoAHostCode) {
   EXPECT_EQ(api::guard_value("ZK_tag", tag_t{NULL_TAG}, []() -> tag_t { throw std::bad_alloc(); }),
             NULL_TAG);
   EXPECT_EQ(api::guard("ZK_fine", kHostFault, []() -> int { return 5; }), 5);
+  // Each of the three counts for the command, which tells; the fine one not.
+  EXPECT_EQ(host_faults(), faults + 3);
+  EXPECT_EQ(last_failure_detail(), "Internal host failure in ZK_tag: std::bad_alloc");
 }
 
 // A system log write that fails (a full disk) is noticed: the call fails,
