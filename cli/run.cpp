@@ -43,7 +43,7 @@ bool report_host_faults() {
   const size_t faults = host_faults();
   if (faults == 0) return false;
   std::cerr << "orvel: " << faults << (faults == 1 ? " host call" : " host calls")
-            << " failed inside the host (the last: " << last_failure_detail()
+            << " failed inside the host (the last: " << last_host_fault()
             << "); the reports may lack what they asked for\n";
   return true;
 }

@@ -5,10 +5,11 @@ namespace orvel::api {
 
 void note_fault(const char *call, int code, const char *what) noexcept {
   try {
-    session().count_host_fault();
+    session().count_host_fault(call);
     const char *table = code_message(code);
-    session().set_failure_detail(
-        code, std::string(table ? table : "Error") + " in " + call + ": " + what);
+    std::string account = std::string(table ? table : "Error") + " in " + call + ": " + what;
+    session().set_failure_detail(code, account);
+    session().set_host_fault_account(account);
   } catch (...) {
     // No memory for the text, or no session: the code keeps its table text.
   }

@@ -77,6 +77,14 @@ size_t host_faults() {
   return session().host_faults();
 }
 
+std::string last_host_fault() {
+  const Session &s = session();
+  if (s.host_faults() == 0) return "";
+  if (!s.last_host_fault().empty()) return s.last_host_fault();
+  return std::string("a failure in ") + s.last_host_fault_call() +
+         ", with no memory left for its account";
+}
+
 std::vector<std::string> failed_saves() {
   return session().failed_saves();
 }

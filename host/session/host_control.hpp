@@ -60,8 +60,10 @@ std::string syslog_failure();
 std::string last_failure_detail();
 
 // How many calls of the current session failed inside the host (see
-// Session::count_host_fault); the last one's text is last_failure_detail().
+// Session::count_host_fault), and the last one's account: the host's text,
+// or the call's name when there was no memory for a text; empty when none.
 size_t host_faults();
+std::string last_host_fault();
 
 // The saves of the current session that failed, each as "FILE: PROBLEM",
 // in order; empty when every save succeeded.

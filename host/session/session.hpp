@@ -95,8 +95,17 @@ class Session {
   // Calls that failed inside the host (an exception the C layer caught, most
   // often memory running out): their caller got a code or an empty answer it
   // may not look at, so the command tells. Counting needs no memory.
-  void count_host_fault() noexcept { ++host_faults_; }
+  // `call` is the call's own name (a text that lives as long as the library).
+  void count_host_fault(const char *call) noexcept {
+    ++host_faults_;
+    last_fault_call_ = call;
+    last_fault_.clear();
+  }
+  // The last fault's account, kept when there was memory for it.
+  void set_host_fault_account(const std::string &account) { last_fault_ = account; }
   size_t host_faults() const { return host_faults_; }
+  const char *last_host_fault_call() const { return last_fault_call_; }
+  const std::string &last_host_fault() const { return last_fault_; }
   // The texts of the saves of this session that failed, in order.
   const std::vector<std::string> &failed_saves() const { return failed_saves_; }
   // Keeps a save that failed before it reached the part file, as "FILE:
@@ -193,6 +202,8 @@ class Session {
   std::string last_detail_;
   std::vector<std::string> failed_saves_;
   size_t host_faults_ = 0;
+  const char *last_fault_call_ = "";
+  std::string last_fault_;
   std::vector<std::string> failed_cgm_;
   struct HandedOut {
     std::type_index type;

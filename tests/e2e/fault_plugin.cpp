@@ -1,7 +1,8 @@
 // A plug-in whose entries (interactive and batch) make two host calls fail
 // inside the host, as a call does when memory runs out: each throws past its
 // body and the C layer answers an empty value. The orvel command must not
-// call such a run a success.
+// call such a run a success. An ordinary failure follows (a part file that
+// is not there), which must not take the place of the last fault's account.
 #include <new>
 #include <stdexcept>
 
@@ -17,6 +18,9 @@ void fail_two_calls() {
               []() -> const char * { throw std::bad_alloc(); });
   guard_value("ZK_ASSEM_ask_work_part", tag_t{NULL_TAG},
               []() -> tag_t { throw std::length_error("a text too long to keep"); });
+  tag_t part = NULL_TAG;
+  ZK_PART_load_status_t status = {0, 0};
+  ZK_PART_open("no such part.prt", &part, &status);
 }
 
 }  // namespace

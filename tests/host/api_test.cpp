@@ -579,7 +579,12 @@ TEST_F(Api, TurnAnExceptionAtTheBoundaryIntoAHostCode) {
   EXPECT_EQ(api::guard("ZK_fine", kHostFault, []() -> int { return 5; }), 5);
   // Each of the three counts for the command, which tells; the fine one not.
   EXPECT_EQ(host_faults(), faults + 3);
-  EXPECT_EQ(last_failure_detail(), "Internal host failure in ZK_tag: std::bad_alloc");
+  EXPECT_EQ(last_host_fault(), "Internal host failure in ZK_tag: std::bad_alloc");
+  // A fault with no memory left for its account still names its call.
+  host_session().count_host_fault("ZK_TAG_ask_handle_of_tag");
+  EXPECT_EQ(host_faults(), faults + 4);
+  EXPECT_EQ(last_host_fault(),
+            "a failure in ZK_TAG_ask_handle_of_tag, with no memory left for its account");
 }
 
 // A system log write that fails (a full disk) is noticed: the call fails,
