@@ -55,7 +55,9 @@ void ObjectArena::add_block(size_t at_least) {
     block.mapped = block.memory != nullptr;
   }
   if (!block.memory) {
-    block.size = at_least > kSmallBlock ? at_least : kSmallBlock;
+    const size_t doubled = total_ < kFirstBlock ? kFirstBlock : total_;
+    const size_t ordinary = doubled < kSmallBlock ? doubled : kSmallBlock;
+    block.size = at_least > ordinary ? at_least : ordinary;
     block.memory = ::operator new(block.size);
   }
   blocks_.push_back(block);

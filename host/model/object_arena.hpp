@@ -1,5 +1,8 @@
 // Memory for the objects a part makes in bulk (its occurrences), carved from
-// large blocks rather than allocated one by one. Once a part has made more
+// blocks rather than allocated one by one. A part's first block is small and
+// each next one as large as all before it, up to 64 KB: the many small parts
+// of an assembly, each of which may make only a few occurrences, share pages
+// instead of each taking a large block of its own. Once a part has made more
 // than a few of them, the blocks are 2 MB ones that the kernel is asked to
 // back with huge pages: the tens of thousands of occurrences of a large
 // assembly then lie in a few pages, and a walk over them, asked between the
@@ -16,7 +19,9 @@ namespace orvel::model {
 
 class ObjectArena {
  public:
-  // Blocks before the arena holds this much are ordinary small ones.
+  // Blocks before the arena holds kSmallTotal are ordinary ones, from
+  // kFirstBlock doubling up to kSmallBlock.
+  static constexpr size_t kFirstBlock = 2 * 1024;
   static constexpr size_t kSmallBlock = 64 * 1024;
   static constexpr size_t kSmallTotal = 1024 * 1024;
   static constexpr size_t kHugeBlock = 2 * 1024 * 1024;
@@ -33,6 +38,8 @@ class ObjectArena {
   // The blocks held and how many of them are huge, for a look at memory.
   size_t blocks_held() const { return blocks_.size(); }
   size_t huge_blocks() const;
+  // The bytes of all the blocks held.
+  size_t bytes_held() const { return total_; }
 
  private:
   struct Block {

@@ -23,8 +23,11 @@ char *TextStore::room(size_t size) {
   if (size > left_) {
     // A text longer than a block gets a block of its own size; what was
     // left of the current one is given up (at most one text's worth).
-    const size_t block = std::max(kBlockSize, size);
-    blocks_.push_back(std::make_unique<char[]>(block));
+    const size_t ordinary = std::min(kBlockSize, std::max(kFirstBlock, held_));
+    const size_t block = std::max(ordinary, size);
+    // Not cleared: every byte handed out is written first.
+    blocks_.push_back(std::unique_ptr<char[]>(new char[block]));
+    held_ += block;
     free_ = blocks_.back().get();
     left_ = block;
   }

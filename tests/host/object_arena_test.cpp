@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -45,6 +46,25 @@ TEST(ObjectArena, GivesAlignedRoomThatNeverOverlapsSmallBlocksFirst) {
       ASSERT_EQ(static_cast<unsigned char>(pieces[i].at[b]), i & 0xff) << i;
     }
   }
+}
+
+TEST(ObjectArena, HoldsLittleForAFewObjectsAndGrowsByDoubling) {
+  ObjectArena arena;
+  arena.allocate(200, 8);
+  arena.allocate(300, 16);
+  EXPECT_EQ(arena.bytes_held(), ObjectArena::kFirstBlock) << "a few objects take one small block";
+  size_t blocks = arena.blocks_held();
+  size_t held = arena.bytes_held();
+  while (arena.bytes_held() < ObjectArena::kSmallTotal) {
+    arena.allocate(250, 8);
+    if (arena.blocks_held() == blocks) continue;
+    // Each new block is as large as all before it, up to a small block's size.
+    ASSERT_EQ(arena.bytes_held() - held, std::min(held, ObjectArena::kSmallBlock));
+    blocks = arena.blocks_held();
+    held = arena.bytes_held();
+  }
+  EXPECT_EQ(arena.huge_blocks(), 0u);
+  EXPECT_LE(arena.blocks_held(), 6 + ObjectArena::kSmallTotal / ObjectArena::kSmallBlock);
 }
 
 TEST(ObjectArena, TakesARequestLargerThanABlock) {

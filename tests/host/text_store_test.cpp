@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,26 @@ TEST(TextStore, KeepsNulBytesEmptyTextsAndTextsLongerThanABlock) {
   EXPECT_EQ(std::string(after), "next");
   EXPECT_EQ(std::string(nul), std::string("a\0b/c", 5));
   EXPECT_EQ(std::string(big), huge + "!");
+}
+
+TEST(TextStore, HoldsLittleForAFewTextsAndGrowsByDoubling) {
+  TextStore store;
+  store.keep("#/a/b");
+  EXPECT_EQ(store.bytes_held(), TextStore::kFirstBlock) << "a few texts take one small block";
+  // Each new block is as large as all before it, up to a full block: the
+  // blocks stay few however many texts are kept.
+  size_t blocks = store.blocks_held();
+  size_t held = store.bytes_held();
+  for (int i = 0; i < 20000; ++i) {
+    store.keep("#/c" + std::to_string(i));
+    if (store.blocks_held() == blocks) continue;
+    const size_t block = store.bytes_held() - held;
+    ASSERT_EQ(block, std::min(held, TextStore::kBlockSize)) << i;
+    blocks = store.blocks_held();
+    held = store.bytes_held();
+  }
+  EXPECT_GE(store.bytes_held(), 20000u * 6);
+  EXPECT_LE(store.blocks_held(), 6 + store.bytes_held() / TextStore::kBlockSize);
 }
 
 }  // namespace
