@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "shape_mass.hpp"
 
@@ -32,14 +34,6 @@ enum Entry : int {
 
 constexpr int jacobi_sweeps = 50;
 constexpr size_t placement_lookahead = 8;
-
-// What the second pass needs of one body's share, in global coordinates.
-struct PlacedMass {
-  Vec3 centroid;  // global
-  Mat3 spread;    // global, about the body's own centroid, unit density
-  double density;
-  double volume;
-};
 
 // R S R^T, each entry summed term by term in the order k, l. The products
 // R[i][k] S[k][l] do not depend on j, so they are taken once per row: the
@@ -72,34 +66,41 @@ struct Totals {
   Vec3 by_volume{0.0, 0.0, 0.0};  // centroids weighted by volume
 };
 
-// Places every body and sums its share in the same pass, keeping of each
-// only what the second moments need: one walk over the bodies, and a list
-// about half the size of the whole local and placed results.
-std::vector<PlacedMass> place_all(const std::vector<MassBody> &bodies, Totals &totals) {
-  std::vector<PlacedMass> placed;
-  placed.reserve(bodies.size());
+// The placements of a large assembly's bodies lie all over memory: the one a
+// few bodies ahead starts coming while this one is placed.
+void prefetch_placement(const std::vector<MassBody> &bodies, size_t i) {
+  if (i + placement_lookahead >= bodies.size()) return;
+  const char *ahead = reinterpret_cast<const char *>(bodies[i + placement_lookahead].placement);
+  __builtin_prefetch(ahead);
+  __builtin_prefetch(ahead + 64);
+  __builtin_prefetch(ahead + sizeof(Transform) - 1);
+}
+
+// A mesh's local mass is a walk over its triangles: the first pass keeps it
+// for the second. The closed forms and a kernel solid's kept values cost
+// less to take again than to keep for every body of a large assembly, whose
+// list of them the kernel would have to find fresh pages for on every call.
+bool worth_keeping(const Shape &shape) {
+  return std::holds_alternative<Mesh>(shape);
+}
+
+// Sums every body's share in global coordinates.
+Totals first_pass(const std::vector<MassBody> &bodies, std::vector<LocalMass> &kept) {
+  Totals totals;
   for (size_t i = 0; i < bodies.size(); ++i) {
     const MassBody &body = bodies[i];
-    // The placements of a large assembly's bodies lie all over memory: the
-    // one a few bodies ahead starts coming while this one is placed.
-    if (i + placement_lookahead < bodies.size()) {
-      const char *ahead = reinterpret_cast<const char *>(bodies[i + placement_lookahead].placement);
-      __builtin_prefetch(ahead);
-      __builtin_prefetch(ahead + 64);
-      __builtin_prefetch(ahead + sizeof(Transform) - 1);
-    }
+    prefetch_placement(bodies, i);
     if (body.shape == nullptr) continue;
     const LocalMass local = local_mass(*body.shape);
+    if (worth_keeping(*body.shape)) kept.push_back(local);
     const Vec3 centroid = apply(*body.placement, local.centroid);
     totals.area += local.area;
     totals.volume += local.volume;
     totals.mass += body.density * local.volume;
     totals.by_mass = totals.by_mass + (body.density * local.volume) * centroid;
     totals.by_volume = totals.by_volume + local.volume * centroid;
-    placed.push_back(
-        {centroid, rotate_spread(*body.placement, local.spread), body.density, local.volume});
   }
-  return placed;
+  return totals;
 }
 
 // The mass-weighted centre; by volume when no body has mass.
@@ -109,13 +110,22 @@ Vec3 centre_of(const Totals &totals) {
   return {0.0, 0.0, 0.0};
 }
 
-// Integral of (p - about)(p - about)^T dm over all bodies (parallel axes).
-Mat3 second_moments(const std::vector<PlacedMass> &placed, const Vec3 &about) {
+// Integral of (p - about)(p - about)^T dm over all bodies (parallel axes):
+// each body's spread turned by its placement, and its centroid's offset.
+// Every value is taken as the first pass took it, so the sums are the same.
+Mat3 second_moments(const std::vector<MassBody> &bodies, const std::vector<LocalMass> &kept,
+                    const Vec3 &about) {
   Mat3 s{};
-  for (const PlacedMass &p : placed) {
-    const Vec3 d = p.centroid - about;
-    add_scaled(s, p.spread, p.density);
-    add_scaled(s, outer(d, d), p.density * p.volume);
+  size_t next_kept = 0;
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    const MassBody &body = bodies[i];
+    prefetch_placement(bodies, i);
+    if (body.shape == nullptr) continue;
+    const LocalMass local =
+        worth_keeping(*body.shape) ? kept[next_kept++] : local_mass(*body.shape);
+    const Vec3 d = apply(*body.placement, local.centroid) - about;
+    add_scaled(s, rotate_spread(*body.placement, local.spread), body.density);
+    add_scaled(s, outer(d, d), body.density * local.volume);
   }
   return s;
 }
@@ -218,11 +228,11 @@ void put_principal(std::array<double, mass_result_size> &out, const Mat3 &inerti
 
 std::array<double, mass_result_size> mass_properties(const std::vector<MassBody> &bodies) {
   std::array<double, mass_result_size> out{};
-  Totals totals;
-  const std::vector<PlacedMass> placed = place_all(bodies, totals);
+  std::vector<LocalMass> kept;
+  const Totals totals = first_pass(bodies, kept);
   const double area = totals.area, volume = totals.volume, mass = totals.mass;
   const Vec3 centre = centre_of(totals);
-  const Mat3 about_centre = second_moments(placed, centre);
+  const Mat3 about_centre = second_moments(bodies, kept, centre);
   Mat3 about_origin = about_centre;
   add_scaled(about_origin, outer(centre, centre), mass);
 

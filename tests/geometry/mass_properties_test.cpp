@@ -172,6 +172,31 @@ TEST(MassProperties, MeshWithTwoShellsEqualsTwoBlocks) {
         << "entry " << e;
 }
 
+// Meshes among closed forms, each placed and weighted differently: every
+// body's share comes back to it in both passes, whatever the order of kinds.
+TEST(MassProperties, MeshesAmongOtherShapesEqualTheBlocksTheyStandFor) {
+  const Shape small_block = Block{{1, 2, 3}, {2, 3, 4}};
+  const Shape large_block = Block{{-5, 0, 1}, {10, 1, 6}};
+  const Shape small_mesh = box_mesh({1, 2, 3}, {2, 3, 4});
+  const Shape large_mesh = box_mesh({-5, 0, 1}, {10, 1, 6});
+  const Shape cylinder = Cylinder{{0, 0, 0}, {0, 1, 0}, 1.5, 4};
+  const Shape sphere = Sphere{{3, 3, 3}, 2};
+  const Transform turned = rotation({1, 1, 0}, 0.7);
+  Transform far = rotation({0, 0, 1}, 2.1);
+  far.t = {40, -7, 12};
+  const Transform shifted = translation({-3, 9, 0.5});
+  auto bodies = [&](const Shape &first, const Shape &second) {
+    return std::vector<MassBody>{{&cylinder, &shifted, 1.0}, {&first, &turned, 2.5},
+                                 {&sphere, &far, 0.5},       {&second, &far, 7.0},
+                                 {&first, &shifted, 1.5},    {&cylinder, &kIdentity, 3.0}};
+  };
+  const Result expected = mass_properties(bodies(small_block, large_block));
+  const Result actual = mass_properties(bodies(small_mesh, large_mesh));
+  for (int e = 0; e < 39; ++e)
+    EXPECT_NEAR(expected[e], actual[e], 1e-9 * std::fmax(1.0, std::fabs(expected[e])))
+        << "entry " << e;
+}
+
 TEST(MassProperties, QuarterTurnAndShiftEqualsTheTurnedBlock) {
   // Turning a 10 x 20 x 30 block at the origin a quarter turn about z maps
   // x to y and y to -x: it then spans x -20..0, y 0..10; shifted by 100 in x.
