@@ -141,7 +141,9 @@ int ZK_ASSEM_ask_component_data(tag_t component_tag, char part_name[ZK_COMPONENT
     origin[0] = inst.origin.x;
     origin[1] = inst.origin.y;
     origin[2] = inst.origin.z;
-    for (int i = 0; i < 9; ++i) csys_matrix[i] = inst.orientation[i / 3][i % 3];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) csys_matrix[3 * i + j] = inst.orientation[i][j];
+    }
     const geom::Transform &t = occ->to_owner;
     const double translation[3] = {t.t.x, t.t.y, t.t.z};
     for (int i = 0; i < 3; ++i) {
