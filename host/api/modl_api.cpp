@@ -54,7 +54,9 @@ int ZK_MODL_ask_body_feats(tag_t body_tag, zk_list_t *list) {
     if (!b) return missing(body_tag);
     ORVEL_INJECT(body_tag);
     auto features = std::make_unique<ZK_list_s>();
-    for (const model::Feature *f : b->source()->features) features->tags.push_back(f->tag);
+    const std::vector<model::Feature *> &of_body = b->source()->features;
+    features->tags.reserve(of_body.size());
+    for (const model::Feature *f : of_body) features->tags.push_back(f->tag);
     *list = session().track(std::move(features));
     return kOk;
   });

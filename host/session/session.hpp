@@ -136,7 +136,7 @@ class Session {
   template <typename T>
   T *track(std::unique_ptr<T> object) {
     T *raw = object.get();
-    handed_out_.emplace(raw, HandedOut{typeid(T), std::shared_ptr<void>(std::move(object))});
+    handed_out_.emplace(raw, HandedOut{typeid(T), Owned(object.release(), &dispose<T>)});
     return raw;
   }
   // The handed-out object at `address` when it is a live T, else none.
@@ -149,7 +149,7 @@ class Session {
   // The same for an owner that keeps what the caller got at `address`.
   template <typename T>
   void track_at(const void *address, std::unique_ptr<T> owner) {
-    handed_out_.emplace(address, HandedOut{typeid(T), std::shared_ptr<void>(std::move(owner))});
+    handed_out_.emplace(address, HandedOut{typeid(T), Owned(owner.release(), &dispose<T>)});
   }
   void release(const void *address) { handed_out_.erase(address); }
 
@@ -205,9 +205,17 @@ class Session {
   const char *last_fault_call_ = "";
   std::string last_fault_;
   std::vector<std::string> failed_cgm_;
+  // A handed-out object and how to delete it: a plain pointer and the
+  // deleter of its type, so that tracking one costs no second allocation
+  // (a check hands out and releases a list for every body it weighs).
+  using Owned = std::unique_ptr<void, void (*)(void *)>;
+  template <typename T>
+  static void dispose(void *object) {
+    delete static_cast<T *>(object);
+  }
   struct HandedOut {
     std::type_index type;
-    std::shared_ptr<void> object;
+    Owned object;
   };
   std::unordered_map<const void *, HandedOut> handed_out_;
 };
