@@ -236,8 +236,8 @@ Session &start_session() __attribute__((visibility("hidden")));
 // The process-wide session, for the host's own code; created with default
 // options on first use when configure_host was not called.
 inline Session &session() {
-  Session *current = detail::current_session;
-  return current ? *current : detail::start_session();
+  if (__builtin_expect(!detail::current_session, 0)) detail::start_session();
+  return *detail::current_session;
 }
 
 // The same session for a program that embeds the host and looks into it
