@@ -46,9 +46,8 @@ void TagTable::erase(tag_t tag) {
 }
 
 size_t TagTable::pages_held() const {
-  return static_cast<size_t>(
-      std::count_if(directory_.get(), directory_.get() + directory_size_,
-                     [](const Page *page) { return holds(page); }));
+  return static_cast<size_t>(std::count_if(directory_.get(), directory_.get() + directory_size_,
+                                           [](const Page *page) { return holds(page); }));
 }
 
 }  // namespace orvel
