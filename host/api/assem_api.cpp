@@ -9,7 +9,9 @@ using orvel::api::copy_out;
 namespace {
 
 // A component occurrence below an assembly (not the root occurrence).
-model::ComponentOcc *component(tag_t tag) {
+// Inline: the calls a check makes for every component are little more than
+// this.
+inline model::ComponentOcc *component(tag_t tag) {
   auto *occ = session().find_as<model::ComponentOcc>(tag, ZK_component_type);
   return occ && occ->instance ? occ : nullptr;
 }

@@ -14,7 +14,8 @@ struct ZK_list_s {
 
 namespace {
 
-model::Body *body(tag_t tag) {
+// Inline: the calls a check makes for every body are little more than this.
+inline model::Body *body(tag_t tag) {
   model::Object *o = session().find(tag);
   if (!o || o->type != ZK_solid_type || o->subtype != ZK_solid_body_subtype) return nullptr;
   return static_cast<model::Body *>(o);

@@ -253,7 +253,7 @@ struct HandleStep {
   const std::string *name = nullptr;
 };
 
-HandleStep handle_step(const model::Object &object) {
+inline HandleStep handle_step(const model::Object &object) {
   if (object.type == ZK_solid_type && object.occurrence) {
     const auto &body = static_cast<const model::Body &>(object);
     if (body.component && body.prototype) return {body.component, ':', &body.prototype->handle};
