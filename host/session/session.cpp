@@ -308,7 +308,7 @@ const char *Session::handle_text(const model::Object &object) {
   return object.handle_text.data();
 }
 
-int Session::declared_failure(const char *call, tag_t object) {
+int Session::declared_failure(const char *call, tag_t object) noexcept {
   const model::Object *about = object ? find(object) : nullptr;
   // Every matching declaration counts the call; the first one due fires.
   int code = 0;

@@ -173,7 +173,7 @@ class Session {
   std::unordered_map<tag_t, std::shared_ptr<void>> object_api_parts;
 
  private:
-  int declared_failure(const char *call, tag_t object);
+  int declared_failure(const char *call, tag_t object) noexcept;
   void register_part(model::Part &part);
   // Tags the objects the part has owned since it owned `from` of them.
   void register_new(model::Part &part, size_t from);
