@@ -174,6 +174,20 @@ TEST_F(Assemblies, PlaceOccurrenceBodiesByTheComposedComponentTransforms) {
   EXPECT_NEAR(transform[1][3], 0.0, 1e-12);
   EXPECT_NEAR(transform[0][1], -1.0, 1e-12);
   EXPECT_EQ(transform[3][3], 1.0);
+
+  // SUB, turned: the orientation comes back row by row as written, and the
+  // transform holds the rotation (whose columns are those rows) beside the
+  // translation, over the row 0 0 0 1.
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[0], file, refset, instance, origin, matrix, transform),
+      0);
+  EXPECT_STREQ(instance, "SUB");
+  const std::vector<double> rows(matrix, matrix + 9);
+  EXPECT_EQ(rows, (std::vector<double>{0, 1, 0, -1, 0, 0, 0, 0, 1}));
+  const double expected[4][4] = {{0, -1, 0, 100}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(transform[i][j], expected[i][j]) << i << "," << j;
+  }
 }
 
 TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
