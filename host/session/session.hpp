@@ -68,7 +68,7 @@ class Session {
   void close_all();
   model::Part *work_part() const { return work_; }
   model::Part *display_part() const { return display_; }
-  void set_work_part(model::Part *part) { work_ = part; }
+  void set_work_part(model::Part *part) { make_work_part(part); }
   void set_display_part(model::Part *part) { display_ = part; }
   model::Part *find_part(tag_t tag) const { return find_as<model::Part>(tag, ZK_part_type); }
   // Builds the occurrence tree of `part` when it has none yet and tags its
@@ -86,7 +86,7 @@ class Session {
   // Failures injected by the work part's file: the code `call` returns for
   // a call about `object` (0 for none), or 0 when it does not fail.
   int injected_failure(const char *call, tag_t object = NULL_TAG) {
-    return work_ && !work_->failures.empty() ? declared_failure(call, object) : 0;
+    return injecting_ ? declared_failure(call, object) : 0;
   }
 
   // Failure texts: the detailed message of the last failure of a code.
@@ -205,6 +205,13 @@ class Session {
 
  private:
   int declared_failure(const char *call, tag_t object) noexcept;
+  // Makes `part` the work part (none: there is none), noting whether its
+  // file declares failures to inject (a part's failures are read with its
+  // file, before it can be the work part).
+  void make_work_part(model::Part *part) {
+    work_ = part;
+    injecting_ = part && !part->failures.empty();
+  }
   void register_part(model::Part &part);
   // Tags the objects the part has owned since it owned `from` of them.
   void register_new(model::Part &part, size_t from);
@@ -221,9 +228,10 @@ class Session {
   };
   std::vector<Timer> timers_;
   tag_t last_tag_ = 0;
-  // Read by nearly every C API call: the tag table and the work part, side
-  // by side.
+  // Read by nearly every C API call: the tag table, and whether the work
+  // part declares failures to inject, side by side.
   TagTable tags_;
+  bool injecting_ = false;
   model::Part *work_ = nullptr;
   model::Part *display_ = nullptr;
   std::vector<std::unique_ptr<model::Part>> parts_;

@@ -477,6 +477,30 @@ INSTANTIATE_TEST_SUITE_P(
                                     {1, 0, 0, 2, 2, 2}}),
     [](const auto &info) { return std::string(info.param.label); });
 
+// The failures that apply are those of the work part of the moment: a
+// part's failures stop when another part is opened and apply again when it
+// is opened again (already open) or after everything was closed.
+TEST_F(HostTest, InjectFailuresOfWhicheverPartIsTheWorkPart) {
+  part("failing.prt", R"({"failures": [{"call": "ZK_PART_ask_units", "code": 1006}]})");
+  part("plain.prt", "{}");
+  auto units_code = [](tag_t p) {
+    int units = 0;
+    return ZK_PART_ask_units(p, &units);
+  };
+  tag_t failing = open("failing.prt");
+  EXPECT_EQ(units_code(failing), 1006);
+  tag_t plain = open("plain.prt");
+  EXPECT_EQ(units_code(plain), 0);
+  EXPECT_EQ(units_code(failing), 0) << "not the work part";
+  EXPECT_EQ(open("failing.prt"), failing);
+  EXPECT_EQ(units_code(plain), 1006);
+  ZK_PART_close_all();
+  plain = open("plain.prt");
+  EXPECT_EQ(units_code(plain), 0);
+  failing = open("failing.prt");
+  EXPECT_EQ(units_code(failing), 1006);
+}
+
 TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
   ZK_PART_close_all();
   top_ = open("asm/top.prt");
