@@ -15,4 +15,16 @@ void note_fault(const char *call, int code, const char *what) noexcept {
   }
 }
 
+bool start_session_for(const char *call, int code) noexcept {
+  try {
+    detail::start_session();
+    return true;
+  } catch (const std::exception &e) {
+    note_fault(call, code, e.what());
+  } catch (...) {
+    note_fault(call, code, "unknown exception");
+  }
+  return false;
+}
+
 }  // namespace orvel::api

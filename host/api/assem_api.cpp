@@ -1,5 +1,7 @@
 // C API: assemblies (ASSEM): work part, occurrences, reference sets,
 // arrangements, load options, component data and mating conditions.
+#include <cstring>
+
 #include "api/api_util.hpp"
 #include "orvel/zk_assem.h"
 
@@ -9,7 +11,9 @@ using orvel::api::copy_out;
 namespace {
 
 // A component occurrence below an assembly (not the root occurrence).
-model::ComponentOcc *component(tag_t tag) {
+// Inline: the calls a check makes for every component are little more than
+// this.
+inline model::ComponentOcc *component(tag_t tag) {
   auto *occ = session().find_as<model::ComponentOcc>(tag, ZK_component_type);
   return occ && occ->instance ? occ : nullptr;
 }
@@ -141,11 +145,14 @@ int ZK_ASSEM_ask_component_data(tag_t component_tag, char part_name[ZK_COMPONENT
     origin[0] = inst.origin.x;
     origin[1] = inst.origin.y;
     origin[2] = inst.origin.z;
-    for (int i = 0; i < 9; ++i) csys_matrix[i] = inst.orientation[i / 3][i % 3];
+    // The rows of the orientation, and of the rotation beside its
+    // translation: whole rows copied at once.
+    static_assert(sizeof inst.orientation == 9 * sizeof(double));
+    std::memcpy(csys_matrix, inst.orientation, sizeof inst.orientation);
     const geom::Transform &t = occ->to_owner;
     const double translation[3] = {t.t.x, t.t.y, t.t.z};
     for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) transform[i][j] = t.r[i][j];
+      std::memcpy(transform[i], t.r[i], sizeof t.r[i]);
       transform[i][3] = translation[i];
       transform[3][i] = 0.0;
     }

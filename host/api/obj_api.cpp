@@ -17,14 +17,14 @@ namespace {
 // which evict what a step reads: every line not read is a wait saved.
 // Templates rather than std::functions: every step of every cycle runs them.
 template <model::ListKind kind, typename List, typename Member>
-bool step(const List &list, tag_t current, tag_t *next, const Member &member) {
+bool step(const Session &s, const List &list, tag_t current, tag_t *next, const Member &member) {
   if (current == NULL_TAG) {
     const model::ObjectList *whole = list();
     model::Object *first = whole ? whole->first() : nullptr;
     *next = first ? first->tag : NULL_TAG;
     return true;
   }
-  model::Object *object = session().find(current);
+  model::Object *object = s.find(current);
   if (!object || !member(*object)) return false;
   if (!object->hooks[kind].prev) {
     const model::ObjectList *whole = list();
@@ -65,7 +65,7 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
     }
     auto list = [&] { return p->of_type(type); };
     auto member = [&](const model::Object &o) { return o.part == p && o.type == type; };
-    if (!step<model::kTypeList>(list, *object, object, member)) {
+    if (!step<model::kTypeList>(s, list, *object, object, member)) {
       *object = NULL_TAG;
       return kInvalidTag;
     }
@@ -75,13 +75,14 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
 
 tag_t ZK_OBJ_cycle_all(tag_t part, tag_t object) {
   return api::guard_value(__func__, NULL_TAG, [&]() -> tag_t {
-    model::Part *p = session().find_part(part);
+    Session &s = session();
+    model::Part *p = s.find_part(part);
     if (!p) return NULL_TAG;
-    session().build_occurrences(*p);
+    s.build_occurrences(*p);
     auto list = [&] { return &p->all(); };
     auto member = [&](const model::Object &o) { return o.part == p; };
     tag_t next = NULL_TAG;
-    return step<model::kAllList>(list, object, &next, member) ? next : NULL_TAG;
+    return step<model::kAllList>(s, list, object, &next, member) ? next : NULL_TAG;
   });
 }
 
@@ -147,7 +148,8 @@ int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
       *object = NULL_TAG;
       return kInvalidArgument;
     }
-    model::Part *work = session().work_part();
+    Session &s = session();
+    model::Part *work = s.work_part();
     if (!work) {
       *object = NULL_TAG;
       return kNoWorkPart;
@@ -155,7 +157,7 @@ int ZK_LAYER_cycle_by_layer(int layer, tag_t *object) {
     ORVEL_INJECT(NULL_TAG);
     auto list = [&] { return &work->on_layer(layer); };
     auto member = [&](const model::Object &o) { return o.part == work && o.layer == layer; };
-    if (!step<model::kLayerList>(list, *object, object, member)) {
+    if (!step<model::kLayerList>(s, list, *object, object, member)) {
       *object = NULL_TAG;
       return kInvalidTag;
     }

@@ -32,10 +32,6 @@ geom::Transform Instance::placement() const {
   return t;
 }
 
-bool Instance::shows_entire_part() const {
-  return refset_name.empty() || refset_name == "Entire Part";
-}
-
 std::string handle_of(const Object &object) {
   if (object.type == ZK_solid_type && object.occurrence) {
     const auto &body = static_cast<const Body &>(object);

@@ -183,8 +183,12 @@ struct Instance : Object {
   std::string load_failure;  // why the child part could not be loaded, when it could not
   // The placement of the child part in this part's coordinates.
   geom::Transform placement() const;
-  // True when the reference set shows every object of the child part.
-  bool shows_entire_part() const;
+  // True when the reference set shows every object of the child part. Asked
+  // of every component a check visits: the lengths are compared first, so
+  // most other names are told apart without reading their text.
+  bool shows_entire_part() const {
+    return refset_name.empty() || std::string_view(refset_name) == std::string_view("Entire Part");
+  }
 };
 
 // A component occurrence (type ZK_component_type) in an assembly part's

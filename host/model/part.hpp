@@ -63,8 +63,9 @@ using MemberFilter = std::optional<std::unordered_set<const Object *>>;
 
 class Part : public Object {
  public:
-  // Injected failures, declared by the part file. Every C API call asks
-  // whether the work part has any, so they lead the part's own fields.
+  // Injected failures, declared by the part file and read with it. The
+  // session notes whether a part has any when it makes it the work part,
+  // and a C API call looks through them only when it has.
   std::vector<FailureSpec> failures;
 
  private:

@@ -124,7 +124,8 @@ OpenResult Session::open_part(const std::string &name) {
   };
   if (model::Part *open = find_open(partfile::file_key(file))) {
     build_occurrences(*open);
-    work_ = display_ = open;
+    make_work_part(open);
+    display_ = open;
     return OpenResult{kOk, open, 0, {}};
   }
   partfile::TreeOptions tree_options;
@@ -157,7 +158,8 @@ OpenResult Session::open_part(const std::string &name) {
   // A detailed message belongs to the failure it came with; later failures
   // of the same code get the table text.
   details_.clear();
-  work_ = display_ = tree.top;
+  make_work_part(tree.top);
+  display_ = tree.top;
   // A partial load is said in the system log as well as in the load status.
   for (const std::string &warning : tree.warnings) {
     print_syslog(("Warning: " + warning + "\n").c_str());
@@ -236,7 +238,8 @@ void Session::delete_objects(model::Part &part, const std::vector<model::Object 
 }
 
 void Session::close_all() {
-  work_ = display_ = nullptr;
+  make_work_part(nullptr);
+  display_ = nullptr;
   for (auto &part : parts_) unregister_part(*part);
   parts_by_key_.clear();
   parts_.clear();
@@ -253,7 +256,7 @@ struct HandleStep {
   const std::string *name = nullptr;
 };
 
-HandleStep handle_step(const model::Object &object) {
+inline HandleStep handle_step(const model::Object &object) {
   if (object.type == ZK_solid_type && object.occurrence) {
     const auto &body = static_cast<const model::Body &>(object);
     if (body.component && body.prototype) return {body.component, ':', &body.prototype->handle};
@@ -308,7 +311,7 @@ const char *Session::handle_text(const model::Object &object) {
   return object.handle_text.data();
 }
 
-int Session::declared_failure(const char *call, tag_t object) {
+int Session::declared_failure(const char *call, tag_t object) noexcept {
   const model::Object *about = object ? find(object) : nullptr;
   // Every matching declaration counts the call; the first one due fires.
   int code = 0;

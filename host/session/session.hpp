@@ -4,6 +4,7 @@
 // the managed part store.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -67,7 +68,7 @@ class Session {
   void close_all();
   model::Part *work_part() const { return work_; }
   model::Part *display_part() const { return display_; }
-  void set_work_part(model::Part *part) { work_ = part; }
+  void set_work_part(model::Part *part) { make_work_part(part); }
   void set_display_part(model::Part *part) { display_ = part; }
   model::Part *find_part(tag_t tag) const { return find_as<model::Part>(tag, ZK_part_type); }
   // Builds the occurrence tree of `part` when it has none yet and tags its
@@ -85,7 +86,7 @@ class Session {
   // Failures injected by the work part's file: the code `call` returns for
   // a call about `object` (0 for none), or 0 when it does not fail.
   int injected_failure(const char *call, tag_t object = NULL_TAG) {
-    return work_ && !work_->failures.empty() ? declared_failure(call, object) : 0;
+    return injecting_ ? declared_failure(call, object) : 0;
   }
 
   // Failure texts: the detailed message of the last failure of a code.
@@ -136,7 +137,7 @@ class Session {
   template <typename T>
   T *track(std::unique_ptr<T> object) {
     T *raw = object.get();
-    handed_out_.emplace(raw, HandedOut{typeid(T), std::shared_ptr<void>(std::move(object))});
+    handed_out_.emplace(raw, HandedOut{typeid(T), Owned(object.release(), &dispose<T>)});
     return raw;
   }
   // The handed-out object at `address` when it is a live T, else none.
@@ -149,9 +150,39 @@ class Session {
   // The same for an owner that keeps what the caller got at `address`.
   template <typename T>
   void track_at(const void *address, std::unique_ptr<T> owner) {
-    handed_out_.emplace(address, HandedOut{typeid(T), std::shared_ptr<void>(std::move(owner))});
+    handed_out_.emplace(address, HandedOut{typeid(T), Owned(owner.release(), &dispose<T>)});
   }
   void release(const void *address) { handed_out_.erase(address); }
+
+  // Handed-out objects that callers ask for and release over and over (a
+  // check asks for a body's feature list and releases it for every body it
+  // weighs): a released one is kept, with its place in the tracking, and
+  // the next is the kept one filled again, so that neither costs an
+  // allocation. track_filled tracks a T filled by `fill` (a kept one when
+  // there is one; whatever it held is for `fill` to replace);
+  // release_keeping releases the object at `address` like release, keeping
+  // a T for the next track_filled.
+  template <typename T, typename Fill>
+  T *track_filled(Fill &&fill) {
+    for (size_t i = spares_held_; i-- > 0;) {
+      if (spares_[i].mapped().type != typeid(T)) continue;
+      HandedOutNode node = std::move(spares_[i]);
+      spares_[i] = std::move(spares_[--spares_held_]);
+      T *object = static_cast<T *>(node.mapped().object.get());
+      fill(*object);
+      handed_out_.insert(std::move(node));
+      return object;
+    }
+    auto object = std::make_unique<T>();
+    fill(*object);
+    return track(std::move(object));
+  }
+  template <typename T>
+  void release_keeping(const void *address) {
+    HandedOutNode node = handed_out_.extract(address);
+    if (node.empty() || node.mapped().type != typeid(T) || spares_held_ == spares_.size()) return;
+    spares_[spares_held_++] = std::move(node);
+  }
 
   // The whole handle of `object` (model::handle_of), made once per object
   // and living as long as the object, that is until the parts are closed.
@@ -173,7 +204,14 @@ class Session {
   std::unordered_map<tag_t, std::shared_ptr<void>> object_api_parts;
 
  private:
-  int declared_failure(const char *call, tag_t object);
+  int declared_failure(const char *call, tag_t object) noexcept;
+  // Makes `part` the work part (none: there is none), noting whether its
+  // file declares failures to inject (a part's failures are read with its
+  // file, before it can be the work part).
+  void make_work_part(model::Part *part) {
+    work_ = part;
+    injecting_ = part && !part->failures.empty();
+  }
   void register_part(model::Part &part);
   // Tags the objects the part has owned since it owned `from` of them.
   void register_new(model::Part &part, size_t from);
@@ -190,9 +228,10 @@ class Session {
   };
   std::vector<Timer> timers_;
   tag_t last_tag_ = 0;
-  // Read by nearly every C API call: the tag table and the work part, side
-  // by side.
+  // Read by nearly every C API call: the tag table, and whether the work
+  // part declares failures to inject, side by side.
   TagTable tags_;
+  bool injecting_ = false;
   model::Part *work_ = nullptr;
   model::Part *display_ = nullptr;
   std::vector<std::unique_ptr<model::Part>> parts_;
@@ -205,11 +244,23 @@ class Session {
   const char *last_fault_call_ = "";
   std::string last_fault_;
   std::vector<std::string> failed_cgm_;
+  // A handed-out object and how to delete it: a plain pointer and the
+  // deleter of its type, so that tracking one costs no second allocation
+  // (a check hands out and releases a list for every body it weighs).
+  using Owned = std::unique_ptr<void, void (*)(void *)>;
+  template <typename T>
+  static void dispose(void *object) {
+    delete static_cast<T *>(object);
+  }
   struct HandedOut {
     std::type_index type;
-    std::shared_ptr<void> object;
+    Owned object;
   };
   std::unordered_map<const void *, HandedOut> handed_out_;
+  // Released objects kept for track_filled, with their tracking entries.
+  using HandedOutNode = std::unordered_map<const void *, HandedOut>::node_type;
+  std::array<HandedOutNode, 4> spares_;
+  size_t spares_held_ = 0;
 };
 
 namespace detail {
@@ -228,8 +279,8 @@ Session &start_session() __attribute__((visibility("hidden")));
 // The process-wide session, for the host's own code; created with default
 // options on first use when configure_host was not called.
 inline Session &session() {
-  Session *current = detail::current_session;
-  return current ? *current : detail::start_session();
+  if (__builtin_expect(!detail::current_session, 0)) detail::start_session();
+  return *detail::current_session;
 }
 
 // The same session for a program that embeds the host and looks into it

@@ -9,7 +9,6 @@
 #include <array>
 #include <cstddef>
 #include <memory>
-#include <vector>
 
 #include "orvel/zk_types.h"
 
@@ -24,10 +23,18 @@ class TagTable {
   static constexpr unsigned kPageBits = 10;
   static constexpr size_t kPageSize = size_t{1} << kPageBits;
 
+  TagTable() = default;
+  ~TagTable();
+  TagTable(const TagTable &) = delete;
+  TagTable &operator=(const TagTable &) = delete;
+
+  // Nearly every C API call looks a tag up, most more than once: a page not
+  // held is the shared empty page rather than none, so a lookup tests only
+  // the directory's bounds and the slot.
   model::Object *find(tag_t tag) const {
     const size_t page = tag >> kPageBits;
-    if (page >= pages_.size() || !pages_[page]) return nullptr;
-    return pages_[page]->slots[tag & (kPageSize - 1)];
+    if (page >= directory_size_) return nullptr;
+    return directory_[page]->slots[tag & (kPageSize - 1)];
   }
 
   // Enters `object` under `tag` unless the tag already stands for one.
@@ -43,7 +50,14 @@ class TagTable {
     std::array<model::Object *, kPageSize> slots{};
     size_t used = 0;
   };
-  std::vector<std::unique_ptr<Page>> pages_;
+  // The page of every directory entry whose page is not held: no tag on it
+  // stands for an object. Never written (insert and erase pass it by).
+  static Page no_page_;
+  static bool holds(const Page *page) { return page != &no_page_; }
+
+  // The pages by number; an entry is no_page_ or a page the table owns.
+  std::unique_ptr<Page *[]> directory_;
+  size_t directory_size_ = 0;
 };
 
 }  // namespace orvel

@@ -188,6 +188,55 @@ TEST_F(Api, HandOutHistoryListsAndRefuseToReleaseThemTwice) {
   EXPECT_EQ(features, nullptr);
 }
 
+// A released feature list is kept and filled again for the next one asked
+// for: each list holds its own body's features, whatever the one before
+// held, lists alive together stay apart, and a released one stays refused.
+TEST_F(Api, FeatureListsAskedAgainAfterAReleaseHoldTheirOwnBody) {
+  auto count_of = [](zk_list_t list) {
+    int count = -1;
+    return ZK_MODL_ask_list_count(list, &count) == 0 ? count : -1;
+  };
+  zk_list_t first = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[0], &first), 0);
+  zk_list_t released = first;
+  ASSERT_EQ(ZK_MODL_delete_list(&first), 0);
+  EXPECT_NE(ZK_MODL_delete_list(&released), 0) << "released twice";
+  EXPECT_EQ(count_of(released), -1);
+
+  zk_list_t none = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[1], &none), 0);
+  EXPECT_EQ(count_of(none), 0) << "nothing left of the two features before";
+  zk_list_t two = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[0], &two), 0);
+  EXPECT_NE(two, none);
+  EXPECT_EQ(count_of(two), 2);
+  EXPECT_EQ(count_of(none), 0);
+  ASSERT_EQ(ZK_MODL_delete_list(&none), 0);
+  ASSERT_EQ(ZK_MODL_delete_list(&two), 0);
+
+  // More lists alive at once than are kept, twice over.
+  for (int round = 0; round < 2; ++round) {
+    std::vector<zk_list_t> lists(10, nullptr);
+    for (size_t i = 0; i < lists.size(); ++i) {
+      ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[i % 2], &lists[i]), 0);
+    }
+    EXPECT_EQ(std::set<zk_list_t>(lists.begin(), lists.end()).size(), lists.size());
+    for (size_t i = 0; i < lists.size(); ++i) EXPECT_EQ(count_of(lists[i]), i % 2 ? 0 : 2);
+    for (zk_list_t &list : lists) ASSERT_EQ(ZK_MODL_delete_list(&list), 0);
+  }
+
+  // A released history list is not taken for a tag list.
+  ZK_history_list_t history = nullptr;
+  ASSERT_EQ(ZK_PART_create_history_list(&history), 0);
+  ASSERT_EQ(ZK_PART_delete_history_list(history), 0);
+  zk_list_t after = nullptr;
+  ASSERT_EQ(ZK_MODL_ask_body_feats(bodies_[0], &after), 0);
+  EXPECT_EQ(count_of(after), 2);
+  int histories = 0;
+  EXPECT_NE(ZK_PART_ask_num_histories(history, &histories), 0);
+  ASSERT_EQ(ZK_MODL_delete_list(&after), 0);
+}
+
 TEST_F(Api, CycleAttributesOfEveryTypeAndReadThemByTitle) {
   int count = 0;
   ASSERT_EQ(ZK_ATTR_count_attributes(part_, ZK_ATTR_any, &count), 0);

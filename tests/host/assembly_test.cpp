@@ -174,6 +174,20 @@ TEST_F(Assemblies, PlaceOccurrenceBodiesByTheComposedComponentTransforms) {
   EXPECT_NEAR(transform[1][3], 0.0, 1e-12);
   EXPECT_NEAR(transform[0][1], -1.0, 1e-12);
   EXPECT_EQ(transform[3][3], 1.0);
+
+  // SUB, turned: the orientation comes back row by row as written, and the
+  // transform holds the rotation (whose columns are those rows) beside the
+  // translation, over the row 0 0 0 1.
+  ASSERT_EQ(
+      ZK_ASSEM_ask_component_data(components[0], file, refset, instance, origin, matrix, transform),
+      0);
+  EXPECT_STREQ(instance, "SUB");
+  const std::vector<double> rows(matrix, matrix + 9);
+  EXPECT_EQ(rows, (std::vector<double>{0, 1, 0, -1, 0, 0, 0, 0, 1}));
+  const double expected[4][4] = {{0, -1, 0, 100}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(transform[i][j], expected[i][j]) << i << "," << j;
+  }
 }
 
 TEST_F(Assemblies, AnswerReferenceSetMembersCountsAndMating) {
@@ -462,6 +476,30 @@ INSTANTIATE_TEST_SUITE_P(
                           {"call": "ZK_PART_ask_units", "code": 2, "skip": 3}])",
                                     {1, 0, 0, 2, 2, 2}}),
     [](const auto &info) { return std::string(info.param.label); });
+
+// The failures that apply are those of the work part of the moment: a
+// part's failures stop when another part is opened and apply again when it
+// is opened again (already open) or after everything was closed.
+TEST_F(HostTest, InjectFailuresOfWhicheverPartIsTheWorkPart) {
+  part("failing.prt", R"({"failures": [{"call": "ZK_PART_ask_units", "code": 1006}]})");
+  part("plain.prt", "{}");
+  auto units_code = [](tag_t p) {
+    int units = 0;
+    return ZK_PART_ask_units(p, &units);
+  };
+  tag_t failing = open("failing.prt");
+  EXPECT_EQ(units_code(failing), 1006);
+  tag_t plain = open("plain.prt");
+  EXPECT_EQ(units_code(plain), 0);
+  EXPECT_EQ(units_code(failing), 0) << "not the work part";
+  EXPECT_EQ(open("failing.prt"), failing);
+  EXPECT_EQ(units_code(plain), 1006);
+  ZK_PART_close_all();
+  plain = open("plain.prt");
+  EXPECT_EQ(units_code(plain), 0);
+  failing = open("failing.prt");
+  EXPECT_EQ(units_code(failing), 1006);
+}
 
 TEST_F(Assemblies, InjectFailuresAboutOneComponentOfTheWorkPart) {
   ZK_PART_close_all();

@@ -40,6 +40,30 @@ TEST(TagTable, FindsWhatWasEnteredAndForgetsWhatWasErased) {
   EXPECT_EQ(table.find(1023), objects[1].get());
 }
 
+// Pages not held all read as one shared empty page: entering a tag, on a
+// page never held or on one given back, must not show through on another.
+TEST(TagTable, AnEmptyPageStaysEmptyWhateverIsEnteredElsewhere) {
+  TagTable table;
+  model::Object a(ZK_line_type, 0);
+  model::Object b(ZK_line_type, 0);
+  const tag_t far = 40 * TagTable::kPageSize + 7;
+  table.insert(far, &a);
+  for (tag_t page = 0; page < 64; ++page) {
+    if (page == 40) continue;
+    EXPECT_EQ(table.find(page * TagTable::kPageSize + 7), nullptr) << "page " << page;
+  }
+  table.erase(far);
+  EXPECT_EQ(table.pages_held(), 0u);
+  EXPECT_EQ(table.find(far), nullptr);
+  table.insert(far + 1, &b);
+  EXPECT_EQ(table.find(far + 1), &b) << "a page given back is held again";
+  EXPECT_EQ(table.find(far), nullptr);
+  EXPECT_EQ(table.find(TagTable::kPageSize + 8), nullptr);
+  EXPECT_EQ(table.pages_held(), 1u);
+  table.insert(3, nullptr);
+  EXPECT_EQ(table.pages_held(), 1u) << "no object, no page";
+}
+
 TEST(TagTable, GivesPagesBackOverALongRunOfParts) {
   TagTable table;
   model::Object object(ZK_line_type, 0);
