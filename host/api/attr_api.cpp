@@ -29,7 +29,8 @@ bool matches(const model::Attribute &a, int type) {
   return type == ZK_ATTR_any || a.value.type == type;
 }
 
-void fill(const model::AttributeValue &from, ZK_ATTR_value_t *to, char *text_out, size_t capacity) {
+inline void fill(const model::AttributeValue &from, ZK_ATTR_value_t *to, char *text_out,
+                 size_t capacity) {
   to->type = from.type;
   switch (from.type) {
     case ZK_ATTR_integer:

@@ -52,7 +52,9 @@ class TagTable {
   };
   // The page of every directory entry whose page is not held: no tag on it
   // stands for an object. Never written (insert and erase pass it by).
-  static Page no_page_;
+  // Private to the library (hidden): a second copy of the library in the
+  // process keeps its own.
+  __attribute__((visibility("hidden"))) static Page no_page_;
   static bool holds(const Page *page) { return page != &no_page_; }
 
   // The pages by number; an entry is no_page_ or a page the table owns.
