@@ -54,12 +54,11 @@ int ZK_MODL_ask_body_feats(tag_t body_tag, zk_list_t *list) {
     model::Body *b = body(body_tag);
     if (!b) return missing(body_tag);
     ORVEL_INJECT(body_tag);
+    auto features = std::make_unique<ZK_list_s>();
     const std::vector<model::Feature *> &of_body = b->source()->features;
-    *list = session().track_filled<ZK_list_s>([&](ZK_list_s &features) {
-      features.tags.clear();
-      features.tags.reserve(of_body.size());
-      for (const model::Feature *f : of_body) features.tags.push_back(f->tag);
-    });
+    features->tags.reserve(of_body.size());
+    for (const model::Feature *f : of_body) features->tags.push_back(f->tag);
+    *list = session().track(std::move(features));
     return kOk;
   });
 }
@@ -78,7 +77,7 @@ int ZK_MODL_ask_list_count(zk_list_t list, int *count) {
 int ZK_MODL_delete_list(zk_list_t *list) {
   return api::guard(__func__, kHostFault, [&]() -> int {
     if (!list || !session().tracked<ZK_list_s>(*list)) return kInvalidArgument;
-    session().release_keeping<ZK_list_s>(*list);
+    session().release(*list);
     *list = nullptr;
     return kOk;
   });

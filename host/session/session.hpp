@@ -4,7 +4,6 @@
 // the managed part store.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -154,36 +153,6 @@ class Session {
   }
   void release(const void *address) { handed_out_.erase(address); }
 
-  // Handed-out objects that callers ask for and release over and over (a
-  // check asks for a body's feature list and releases it for every body it
-  // weighs): a released one is kept, with its place in the tracking, and
-  // the next is the kept one filled again, so that neither costs an
-  // allocation. track_filled tracks a T filled by `fill` (a kept one when
-  // there is one; whatever it held is for `fill` to replace);
-  // release_keeping releases the object at `address` like release, keeping
-  // a T for the next track_filled.
-  template <typename T, typename Fill>
-  T *track_filled(Fill &&fill) {
-    for (size_t i = spares_held_; i-- > 0;) {
-      if (spares_[i].mapped().type != typeid(T)) continue;
-      HandedOutNode node = std::move(spares_[i]);
-      spares_[i] = std::move(spares_[--spares_held_]);
-      T *object = static_cast<T *>(node.mapped().object.get());
-      fill(*object);
-      handed_out_.insert(std::move(node));
-      return object;
-    }
-    auto object = std::make_unique<T>();
-    fill(*object);
-    return track(std::move(object));
-  }
-  template <typename T>
-  void release_keeping(const void *address) {
-    HandedOutNode node = handed_out_.extract(address);
-    if (node.empty() || node.mapped().type != typeid(T) || spares_held_ == spares_.size()) return;
-    spares_[spares_held_++] = std::move(node);
-  }
-
   // The whole handle of `object` (model::handle_of), made once per object
   // and living as long as the object, that is until the parts are closed.
   const char *handle_text(const model::Object &object);
@@ -257,10 +226,6 @@ class Session {
     Owned object;
   };
   std::unordered_map<const void *, HandedOut> handed_out_;
-  // Released objects kept for track_filled, with their tracking entries.
-  using HandedOutNode = std::unordered_map<const void *, HandedOut>::node_type;
-  std::array<HandedOutNode, 4> spares_;
-  size_t spares_held_ = 0;
 };
 
 namespace detail {

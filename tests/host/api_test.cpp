@@ -188,9 +188,9 @@ TEST_F(Api, HandOutHistoryListsAndRefuseToReleaseThemTwice) {
   EXPECT_EQ(features, nullptr);
 }
 
-// A released feature list is kept and filled again for the next one asked
-// for: each list holds its own body's features, whatever the one before
-// held, lists alive together stay apart, and a released one stays refused.
+// Feature lists asked for again after a release: each list holds its own
+// body's features, whatever the one before held, lists alive together stay
+// apart, and a released one is refused.
 TEST_F(Api, FeatureListsAskedAgainAfterAReleaseHoldTheirOwnBody) {
   auto count_of = [](zk_list_t list) {
     int count = -1;
