@@ -42,9 +42,12 @@ void configure(const HostArgs &host) {
 bool report_host_faults() {
   const size_t faults = host_faults();
   if (faults == 0) return false;
+  // Written piece by piece: with no memory left, a text made of the account
+  // could not be had, and the line is needed most then.
   std::cerr << "orvel: " << faults << (faults == 1 ? " host call" : " host calls")
-            << " failed inside the host (the last: " << last_host_fault()
-            << "); the reports may lack what they asked for\n";
+            << " failed inside the host (the last: ";
+  write_last_host_fault(std::cerr);
+  std::cerr << "); the reports may lack what they asked for\n";
   return true;
 }
 

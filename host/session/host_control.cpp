@@ -2,6 +2,7 @@
 #include "session/host_control.hpp"
 
 #include <memory>
+#include <ostream>
 
 #include "api/codes.hpp"
 #include "session/session.hpp"
@@ -83,6 +84,16 @@ std::string last_host_fault() {
   if (!s.last_host_fault().empty()) return s.last_host_fault();
   return std::string("a failure in ") + s.last_host_fault_call() +
          ", with no memory left for its account";
+}
+
+void write_last_host_fault(std::ostream &out) {
+  const Session &s = session();
+  if (s.host_faults() == 0) return;
+  if (!s.last_host_fault().empty()) {
+    out << s.last_host_fault();
+  } else {
+    out << "a failure in " << s.last_host_fault_call() << ", with no memory left for its account";
+  }
 }
 
 std::vector<std::string> failed_saves() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ std::string last_failure_detail();
 // or the call's name when there was no memory for a text; empty when none.
 size_t host_faults();
 std::string last_host_fault();
+// Writes the same account to `out` without making a text of it, so that it
+// can be told when no memory is left (the usual reason for such faults).
+void write_last_host_fault(std::ostream &out);
 
 // The saves of the current session that failed, each as "FILE: PROBLEM",
 // in order; empty when every save succeeded.

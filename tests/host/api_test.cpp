@@ -634,6 +634,14 @@ TEST_F(Api, TurnAnExceptionAtTheBoundaryIntoAHostCode) {
   EXPECT_EQ(host_faults(), faults + 4);
   EXPECT_EQ(last_host_fault(),
             "a failure in ZK_TAG_ask_handle_of_tag, with no memory left for its account");
+  // The account written straight to a stream is the same text.
+  std::ostringstream written;
+  write_last_host_fault(written);
+  EXPECT_EQ(written.str(), last_host_fault());
+  api::guard("ZK_tag", kHostFault, []() -> int { throw std::bad_alloc(); });
+  written.str("");
+  write_last_host_fault(written);
+  EXPECT_EQ(written.str(), "Internal host failure in ZK_tag: std::bad_alloc");
 }
 
 // A system log write that fails (a full disk) is noticed: the call fails,

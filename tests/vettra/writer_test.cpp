@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "orvel/zk.h"
@@ -170,6 +171,55 @@ TEST(ReportLines, ALineWrittenOnlyInPartIsTakenBackWhole) {
   EXPECT_EQ(written, -1);
   EXPECT_EQ(lost_line_count() - before, 1u);
   EXPECT_EQ(read_file(path), "first;0;OK\n");
+}
+
+// The process's address space now, from /proc/self/status; 0 when unknown.
+size_t address_space_now() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmSize:") {
+      size_t kb = 0;
+      status >> kb;
+      return kb * 1024;
+    }
+    status.ignore(4096, '\n');
+  }
+  return 0;
+}
+
+// A line longer than the stack buffer needs memory of its own: when there is
+// none left, the line is lost and counted like any other lost line, and
+// nothing is thrown at the caller (the plug-in's C callers cannot catch it,
+// so it would end the process).
+TEST(ReportLines, ALongLineWithNoMemoryLeftIsLostAndCountedNotThrown) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator ends the process instead of failing an allocation";
+#endif
+  ScratchDir dir;
+  const std::string path = dir.file("no-memory.xml");
+  ASSERT_EQ(write_line(path.c_str(), "<R>"), 0);
+  const std::string huge(size_t{64} << 20, 'h');
+  const size_t now = address_space_now();
+  ASSERT_GT(now, 0u);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+  struct rlimit tight = saved;
+  tight.rlim_cur = now + (size_t{16} << 20);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+  const unsigned long before = lost_line_count();
+  int written = 0;
+  bool thrown = false;
+  try {
+    written = write_fmt(path.c_str(), "<H>%s</H>", huge.c_str());
+  } catch (...) {
+    thrown = true;
+  }
+  setrlimit(RLIMIT_AS, &saved);
+  EXPECT_FALSE(thrown) << "the failed allocation was thrown at the caller";
+  EXPECT_EQ(written, -1);
+  EXPECT_EQ(lost_line_count() - before, 1u);
+  EXPECT_EQ(read_file(path), "<R>\n");
 }
 
 TEST(ReportLines, InitEmptiesAnExistingReport) {

@@ -7,10 +7,9 @@
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-
-#include <vector>
 
 #include "vettra/text/bounded.h"
 #include "vettra/text/names.h"
@@ -74,9 +73,18 @@ static int append_text_line(const char *path, const char *text, size_t length) {
     line[length] = '\n';
     return append_whole_line(path, line, length + 1);
   }
-  std::vector<char> long_line(text, text + length);
-  long_line.push_back('\n');
-  return append_whole_line(path, long_line.data(), long_line.size());
+  /* Without memory for the buffer the line is lost like one that cannot be
+   * written: the callers are plain C and cannot be handed an exception. */
+  char *long_line = (char *)malloc(length + 1);
+  if (long_line == NULL) {
+    lost_lines++;
+    return -1;
+  }
+  memcpy(long_line, text, length);
+  long_line[length] = '\n';
+  int result = append_whole_line(path, long_line, length + 1);
+  free(long_line);
+  return result;
 }
 
 int write_line(const char *path, const char *text) {
@@ -91,10 +99,18 @@ static int append_long_line(const char *path, const char *format, va_list args) 
   va_list again;
   va_copy(again, args);
   int needed = vsnprintf(NULL, 0, format, args);
-  std::vector<char> whole(needed > 0 ? (size_t)needed + 1 : 1, '\0');
-  if (needed > 0) vsnprintf(whole.data(), whole.size(), format, again);
+  size_t size = needed > 0 ? (size_t)needed + 1 : 1;
+  char *whole = (char *)calloc(size, 1);
+  if (whole == NULL) {
+    va_end(again);
+    lost_lines++;
+    return -1;
+  }
+  if (needed > 0) vsnprintf(whole, size, format, again);
   va_end(again);
-  return append_text_line(path, whole.data(), strlen(whole.data()));
+  int result = append_text_line(path, whole, strlen(whole));
+  free(whole);
+  return result;
 }
 
 /* Formats a line that fits LINE_SIZE on the stack, straight into the buffer
