@@ -205,6 +205,67 @@ TEST(BoundedFormat, FindsAConversionAtTheEndOfAFormatOfEveryLength) {
   }
 }
 
+// A format is taken apart once only where its text cannot change: one in
+// writable memory that is written over at the same address gives the text
+// of what it holds now, each time.
+TEST(BoundedFormat, FollowsAFormatRewrittenAtTheSameAddress) {
+  char format[32];
+  char text[64];
+  const char *shapes[][2] = {{"<A>%d</A>", "<A>7</A>"},
+                             {"%s and %s", "seven and 7"},
+                             {"%lf|%d", "7.000000|7"},
+                             {"[%lu]", "[7]"},
+                             {"<A>%d</A>", "<A>7</A>"}};
+  for (int round = 0; round < 2; round++) {
+    for (const auto &shape : shapes) {
+      std::strcpy(format, shape[0]);
+      if (std::strstr(format, "%s") != nullptr) {
+        format_text(text, sizeof(text), format, "seven", "7");
+      } else if (std::strstr(format, "%lf") != nullptr) {
+        format_text(text, sizeof(text), format, 7.0, 7);
+      } else if (std::strstr(format, "%lu") != nullptr) {
+        format_text(text, sizeof(text), format, 7UL);
+      } else {
+        format_text(text, sizeof(text), format, 7);
+      }
+      EXPECT_STREQ(text, shape[1]) << "format " << shape[0] << ", round " << round;
+    }
+  }
+}
+
+// Literal formats, each given again and again (the second time by its kept
+// plan), among them one with more conversions than a plan holds, so that the
+// C library formats it whole.
+TEST(BoundedFormat, GivesTheSameTextForALiteralFormatEveryTime) {
+  for (int round = 0; round < 3; round++) {
+    ASSERT_EQ(mismatch_at_every_capacity("          <originX>%lf</originX>", -12.5 * round), "");
+    ASSERT_EQ(mismatch_at_every_capacity("%s<%s>%s</%s>", "  ", "Name", "a&b", "Name"), "");
+    ASSERT_EQ(mismatch_at_every_capacity("%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d.%d", 1, 2,
+                                         3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, round),
+              "");
+    ASSERT_EQ(mismatch_at_every_capacity("%lf %lf %lf %lf", NAN, -NAN, HUGE_VAL, -HUGE_VAL), "");
+  }
+}
+
+// Whole numbers on either side of every power of ten, of either sign, where
+// the count of their digits changes.
+TEST(BoundedFormat, WritesNumbersAroundEveryPowerOfTenAsTheCLibraryDoes) {
+  unsigned long power = 1;
+  for (int digits = 1; digits <= 20; digits++) {
+    for (unsigned long value : {power - 1, power, power + 1}) {
+      ASSERT_EQ(mismatch_at_every_capacity("%lu|%ld|%d", value, -static_cast<long>(value),
+                                           static_cast<int>(value)),
+                "");
+      const double whole = static_cast<double>(value);
+      if (whole < 1e13) {
+        ASSERT_EQ(mismatch_at_every_capacity("%lf|%lf", whole, -whole - 0.5), "");
+      }
+    }
+    if (digits < 20) power *= 10;
+  }
+  ASSERT_EQ(mismatch_at_every_capacity("%lu|%ld|%ld", ULONG_MAX, LONG_MIN, LONG_MAX), "");
+}
+
 // Six decimals rounded as printf rounds them, ties and the extremes included.
 TEST(BoundedFormat, WritesEveryDoubleAsTheCLibraryDoes) {
   std::mt19937_64 random(20261208);
@@ -429,6 +490,10 @@ TEST(BoundedFormat, KeepsTheDecimalPointOfTheLocale) {
     snprintf(theirs, sizeof(theirs), "<V>%lf</V>", 1.25);
     setlocale(LC_NUMERIC, "C");
   }
+  // The same format once the full stop is back.
+  char after[64] = "";
+  format_text(after, sizeof(after), "<V>%lf</V>", 1.25);
+  EXPECT_STREQ(after, "<V>1.250000</V>");
   if (old_path) {
     setenv("LOCPATH", saved_path.c_str(), 1);
   } else {

@@ -13,9 +13,7 @@
 
 #include <charconv>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "vettra/text/format_plan.h"
 
 /* The longest double "%f" writes: 309 digits, a sign, a point and six
  * decimals. */
@@ -49,13 +47,14 @@ int append_text(char *dst, size_t size, const char *src) {
 /* ---- plain formats ----
  * Nearly every line the plug-in writes is text with %s, %d, %ld, %lu, %lf or
  * %f conversions and no flags, width or precision. Such a format is put
- * together here, which costs a fraction of the C library's general formatter
- * and gives the same text: numbers are converted exactly (a double to six
- * decimals, rounded as printf rounds it, through whole-number arithmetic up
- * to a magnitude of about 1.8e13 and std::to_chars beyond). Any other format,
- * and any double that is not finite, in a locale whose decimal point is not a
- * full stop or under a rounding mode other than to the nearest, goes to
- * vsnprintf. */
+ * together here by its plan (see format_plan.h), which costs a fraction of
+ * the C library's general formatter and gives the same text: numbers are
+ * converted exactly (a double to six decimals, rounded as printf rounds it,
+ * through whole-number arithmetic up to a magnitude of about 1.8e13 and
+ * std::to_chars beyond; one that is not finite as "inf" or "nan" with its
+ * sign). Any other format, and a double in a locale whose decimal point is
+ * not a full stop or under a rounding mode other than to the nearest, goes
+ * to vsnprintf. */
 
 /* The output of a plain format is a buffer with room for `capacity` bytes
  * of text (its size less the final NUL) and the text's length so far, which
@@ -128,96 +127,6 @@ static size_t put_text(char *dst, size_t capacity, size_t length, const char *te
   const char *rest = text + SHORT_TEXT;
   return put_bytes(dst, capacity, length + SHORT_TEXT, rest, strlen(rest));
 }
-
-/* The plain text between conversions is taken a block of BLOCK bytes at a
- * time: each block is searched for a "%" and stored whole while the output
- * has a block's room left, the bytes it carries past the "%" (or the end)
- * lying past the text's end, where the next piece or the final NUL goes.
- * No block is read outside the format: one that would run past its end is
- * read from the format's tail, its last BLOCK bytes copied on the stack and
- * followed by BLOCK zeros, which hold no "%". */
-#define BLOCK 16
-
-struct plain_format {
-  const char *text;     /* the format */
-  size_t length;        /* its length */
-  char tail[2 * BLOCK]; /* its last BLOCK bytes (all of a shorter one, ending
-                         * at BLOCK), then zeros */
-};
-
-static void take_format(struct plain_format *format, const char *text) {
-  format->length = strlen(text);
-  format->text = text;
-  memset(format->tail + BLOCK, 0, BLOCK);
-  if (format->length >= BLOCK) {
-    memcpy(format->tail, text + format->length - BLOCK, BLOCK);
-  } else {
-    copy_short(format->tail + BLOCK - format->length, text, format->length);
-  }
-}
-
-/* Puts the plain text from offset *at of the format up to the next "%" or
- * the format's end, and moves *at there. */
-static size_t put_plain_run(char *dst, size_t capacity, size_t length,
-                            const struct plain_format *format, size_t *at) {
-  size_t pos = *at;
-#if defined(__SSE2__)
-  const __m128i percent = _mm_set1_epi8('%');
-  while (length + BLOCK <= capacity) {
-    size_t left = format->length - pos;
-    const char *from = left >= BLOCK ? format->text + pos : format->tail + BLOCK - left;
-    __m128i block = _mm_loadu_si128((const __m128i *)from);
-    _mm_storeu_si128((__m128i *)(dst + length), block);
-    unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, percent));
-    if (found != 0 || left <= BLOCK) {
-      size_t taken = found != 0 ? (size_t)__builtin_ctz(found) : left;
-      *at = pos + taken;
-      return length + taken;
-    }
-    pos += BLOCK;
-    length += BLOCK;
-  }
-#endif
-  /* Near the output's capacity (or without a block search at hand). */
-  const char *run = format->text + pos;
-  const char *stop = (const char *)memchr(run, '%', format->length - pos);
-  size_t taken = stop != NULL ? (size_t)(stop - run) : format->length - pos;
-  *at = pos + taken;
-  return put_bytes(dst, capacity, length, run, taken);
-}
-
-/* A number's text is put together backwards, ending NUMBER_END bytes into a
- * work buffer of NUMBER_WORK bytes; every number the plain path writes is at
- * most 22 characters, so NUMBER_SPAN bytes from its start all lie inside the
- * buffer. */
-#define NUMBER_END 32
-#define NUMBER_SPAN 32
-#define NUMBER_WORK (NUMBER_END + NUMBER_SPAN)
-
-/* Puts the number text from `start` to `end` (in a work buffer laid out as
- * above). While the output has NUMBER_SPAN bytes of room left, the text is
- * moved by one fixed-size copy that needs no call: the bytes it carries past
- * the number lie past the text's end, where the next piece or the final NUL
- * goes, and never past the buffer. */
-static inline __attribute__((always_inline)) size_t put_number(char *dst, size_t capacity,
-                                                               size_t length, const char *start,
-                                                               const char *end) {
-  size_t n = (size_t)(end - start);
-  if (length + NUMBER_SPAN > capacity) return put_bytes(dst, capacity, length, start, n);
-  memcpy(dst + length, start, NUMBER_SPAN);
-  return length + n;
-}
-
-/* 1 when doubles may be put together here: the decimal point is a full
- * stop and numbers round to the nearest, as the whole-number path rounds.
- * Under another rounding mode printf rounds the other way, and so does the
- * text then. Both may change between any two calls, so each format that
- * holds a double asks again. */
-static int doubles_are_plain(void) {
-  const char *point = nl_langinfo(RADIXCHAR);
-  return point != NULL && point[0] == '.' && point[1] == '\0' && fegetround() == FE_TONEAREST;
-}
-
 /* Two decimal digits for each number below 100, "00" to "99". */
 static const char DIGIT_PAIRS[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -241,19 +150,76 @@ static inline __attribute__((always_inline)) char *digits_before(char *end, uint
   return end;
 }
 
+/* How many decimal digits `value` has, 1 to 20: its bit length gives the
+ * power of ten at or just below it, and one comparison settles which. The
+ * lowest bit never changes the count (no power of ten is odd), and setting
+ * it makes 0 one digit long. */
+static inline __attribute__((always_inline)) size_t digit_count(uint64_t value) {
+  static const uint64_t POWERS_OF_TEN[20] = {1,
+                                             10,
+                                             100,
+                                             1000,
+                                             10000,
+                                             100000,
+                                             1000000,
+                                             10000000,
+                                             100000000,
+                                             1000000000,
+                                             10000000000,
+                                             100000000000,
+                                             1000000000000,
+                                             10000000000000,
+                                             100000000000000,
+                                             1000000000000000,
+                                             10000000000000000,
+                                             100000000000000000,
+                                             1000000000000000000,
+                                             10000000000000000000u};
+  uint64_t odd = value | 1;
+  size_t below = (size_t)((64 - __builtin_clzll(odd)) * 1233) >> 12;
+  return below + (odd >= POWERS_OF_TEN[below] ? 1 : 0);
+}
+
+/* A number's text is written backwards from its end: straight into the
+ * output when it fits, so that each byte is stored once; near the output's
+ * capacity it is put together in a work buffer of NUMBER_WORK bytes (every
+ * number the plain path writes is at most 22 characters) and what fits is
+ * copied. */
+#define NUMBER_WORK 32
+
 /* A number with an optional minus sign, as "%d", "%ld" and "%lu" write it. */
-static size_t put_decimal(char *dst, size_t capacity, size_t length, int negative,
-                          uint64_t magnitude) {
-  char text[NUMBER_WORK];
-  char *end = text + NUMBER_END;
+static inline __attribute__((always_inline)) char *decimal_before(char *end, int negative,
+                                                                  uint64_t magnitude) {
   char *start = digits_before(end, magnitude);
   if (negative) *--start = '-';
-  return put_number(dst, capacity, length, start, end);
+  return start;
+}
+
+static size_t put_decimal(char *dst, size_t capacity, size_t length, int negative,
+                          uint64_t magnitude) {
+  size_t n = (size_t)negative + digit_count(magnitude);
+  if (n <= capacity && length <= capacity - n) {
+    decimal_before(dst + length + n, negative, magnitude);
+    return length + n;
+  }
+  char text[NUMBER_WORK];
+  char *start = decimal_before(text + sizeof(text), negative, magnitude);
+  return put_bytes(dst, capacity, length, start, (size_t)(text + sizeof(text) - start));
 }
 
 static size_t put_signed(char *dst, size_t capacity, size_t length, long value) {
   uint64_t magnitude = value < 0 ? 0 - (uint64_t)value : (uint64_t)value;
   return put_decimal(dst, capacity, length, value < 0, magnitude);
+}
+
+/* 1 when doubles may be put together here: the decimal point is a full
+ * stop and numbers round to the nearest, as the whole-number path rounds.
+ * Under another rounding mode printf rounds the other way, and so does the
+ * text then. Both may change between any two calls, so each format that
+ * holds a double asks again. */
+static int doubles_are_plain(void) {
+  const char *point = nl_langinfo(RADIXCHAR);
+  return point != NULL && point[0] == '.' && point[1] == '\0' && fegetround() == FE_TONEAREST;
 }
 
 /* product >> shift, for a shift of 1 to 63, rounded to the nearest with a
@@ -305,11 +271,30 @@ static int rounded_millionths(uint64_t bits, uint64_t *millionths) {
   return 1;
 }
 
-/* A finite double with six decimals, as "%f" writes it: the sign (a
- * negative value that rounds to zero keeps it, "-0.000000"), the whole part,
- * a point and six decimals. A magnitude too large for the exact path above
- * goes to std::to_chars, which rounds the same way. */
+/* The whole part, a point and six decimals of `millionths`, with a sign. */
+static inline __attribute__((always_inline)) char *millionths_before(char *end, int negative,
+                                                                     uint64_t millionths) {
+  uint32_t decimals = (uint32_t)(millionths % 1000000);
+  memcpy(end - 2, DIGIT_PAIRS + 2 * (decimals % 100), 2);
+  memcpy(end - 4, DIGIT_PAIRS + 2 * (decimals / 100 % 100), 2);
+  memcpy(end - 6, DIGIT_PAIRS + 2 * (decimals / 10000), 2);
+  end[-7] = '.';
+  return decimal_before(end - 7, negative, millionths / 1000000);
+}
+
+/* What "%f" writes for a value that is not finite, sign included. */
+static size_t put_not_finite(char *dst, size_t capacity, size_t length, double value) {
+  const char *text =
+      isnan(value) ? (signbit(value) ? "-nan" : "nan") : (signbit(value) ? "-inf" : "inf");
+  return put_bytes(dst, capacity, length, text, strlen(text));
+}
+
+/* A double with six decimals, as "%f" writes it: the sign (a negative value
+ * that rounds to zero keeps it, "-0.000000"), the whole part, a point and
+ * six decimals. A magnitude too large for the exact path above goes to
+ * std::to_chars, which rounds the same way. */
 static size_t put_double(char *dst, size_t capacity, size_t length, double value) {
+  if (!isfinite(value)) return put_not_finite(dst, capacity, length, value);
   uint64_t bits;
   memcpy(&bits, &value, sizeof(bits));
   uint64_t millionths;
@@ -320,78 +305,58 @@ static size_t put_double(char *dst, size_t capacity, size_t length, double value
     return put_bytes(dst, capacity, length, digits,
                      r.ec == std::errc() ? (size_t)(r.ptr - digits) : 0);
   }
+  int negative = (int)(bits >> 63);
+  size_t n = (size_t)negative + digit_count(millionths / 1000000) + 7;
+  if (n <= capacity && length <= capacity - n) {
+    millionths_before(dst + length + n, negative, millionths);
+    return length + n;
+  }
   char text[NUMBER_WORK];
-  char *end = text + NUMBER_END;
-  uint32_t decimals = (uint32_t)(millionths % 1000000);
-  memcpy(end - 2, DIGIT_PAIRS + 2 * (decimals % 100), 2);
-  memcpy(end - 4, DIGIT_PAIRS + 2 * (decimals / 100 % 100), 2);
-  memcpy(end - 6, DIGIT_PAIRS + 2 * (decimals / 10000), 2);
-  end[-7] = '.';
-  char *start = digits_before(end - 7, millionths / 1000000);
-  if ((bits >> 63) != 0) *--start = '-';
-  return put_number(dst, capacity, length, start, end);
+  char *start = millionths_before(text + sizeof(text), negative, millionths);
+  return put_bytes(dst, capacity, length, start, (size_t)(text + sizeof(text) - start));
 }
 
-/* Formats a plain format in one pass into dst, with room for `capacity`
- * bytes of text, and gives the whole text's length in *length; 1 when the
- * format is not plain, when a double it takes is not finite or when doubles
- * are not plain (see doubles_are_plain), so that the caller formats the whole
- * text with vsnprintf instead (what was put together so far is then written
- * over). The format is measured once, so that each run of plain text is
- * found and copied within it. */
-static int format_plain(char *dst, size_t capacity, const char *format, va_list args,
-                        size_t *length) {
-  struct plain_format span;
-  take_format(&span, format);
-  size_t at = 0;
-  size_t n = 0;
-  int point_checked = 0;
-  for (;;) {
-    n = put_plain_run(dst, capacity, n, &span, &at);
-    if (at == span.length) {
-      *length = n;
-      return 0;
+/* Puts one plain conversion, taking its argument. */
+static inline __attribute__((always_inline)) size_t put_conversion(char *dst, size_t capacity,
+                                                                   size_t n, int conversion,
+                                                                   va_list args) {
+  switch (conversion) {
+    case CONVERT_TEXT: {
+      const char *text = va_arg(args, const char *);
+      return put_text(dst, capacity, n, text != NULL ? text : "(null)");
     }
-    /* at is at a "%"; the bytes after it lie within the format or are its
-     * final NUL, and a "l" is never the last byte read. */
-    const char *conversion = format + at + 1;
-    int is_long = *conversion == 'l';
-    if (is_long) conversion++;
-    switch (*conversion) {
-      case 's': {
-        if (is_long) return 1;
-        const char *text = va_arg(args, const char *);
-        n = put_text(dst, capacity, n, text != NULL ? text : "(null)");
-        break;
-      }
-      case 'd':
-        n = put_signed(dst, capacity, n, is_long ? va_arg(args, long) : va_arg(args, int));
-        break;
-      case 'u':
-        if (!is_long) return 1;
-        n = put_decimal(dst, capacity, n, 0, va_arg(args, unsigned long));
-        break;
-      case 'f': {
-        if (!point_checked) {
-          if (!doubles_are_plain()) return 1;
-          point_checked = 1;
-        }
-        double value = va_arg(args, double);
-        if (!isfinite(value)) return 1;
-        n = put_double(dst, capacity, n, value);
-        break;
-      }
-      case '%':
-        if (is_long) return 1;
-        n = put_bytes(dst, capacity, n, "%", 1);
-        break;
-      default:
-        return 1;
-    }
-    at = (size_t)(conversion + 1 - format);
+    case CONVERT_INT:
+      return put_signed(dst, capacity, n, va_arg(args, int));
+    case CONVERT_LONG:
+      return put_signed(dst, capacity, n, va_arg(args, long));
+    case CONVERT_UNSIGNED_LONG:
+      return put_decimal(dst, capacity, n, 0, va_arg(args, unsigned long));
+    case CONVERT_DOUBLE:
+      return put_double(dst, capacity, n, va_arg(args, double));
+    default:
+      return put_bytes(dst, capacity, n, "%", 1);
   }
 }
 
+/* Formats a plain format by its plan in one pass into dst, with room for
+ * `capacity` bytes of text, and returns the whole text's length: each run
+ * of plain text is copied from the format as the plan marks it, each
+ * conversion put together in place. */
+static size_t put_plan(char *dst, size_t capacity, const struct format_plan *plan, va_list args) {
+  const char *format = plan->format;
+  size_t n = 0;
+  for (int i = 0; i < plan->count; i++) {
+    const struct format_piece *piece = &plan->pieces[i];
+    n = put_bytes(dst, capacity, n, format + piece->plain_at, piece->plain_length);
+    n = put_conversion(dst, capacity, n, piece->conversion, args);
+  }
+  return put_bytes(dst, capacity, n, format + plan->tail_at, plan->tail_length);
+}
+
+/* A format whose conversions are all plain is put together here, unless it
+ * takes a double while doubles are not plain (see doubles_are_plain); that
+ * is known before any argument is taken, so the caller's argument list is
+ * read once, by one of the two ways. */
 int vformat_text_measured(char *dst, size_t size, const char *format, va_list args,
                           size_t *length) {
   *length = 0;
@@ -400,12 +365,10 @@ int vformat_text_measured(char *dst, size_t size, const char *format, va_list ar
     dst[0] = '\0';
     return 0;
   }
-  va_list plain_args;
-  va_copy(plain_args, args);
-  size_t whole;
-  int fallback = format_plain(dst, size - 1, format, plain_args, &whole);
-  va_end(plain_args);
-  if (!fallback) {
+  struct format_plan work;
+  const struct format_plan *plan = format_plan_of(format, &work);
+  if (plan->plain && (!plan->has_double || doubles_are_plain())) {
+    size_t whole = put_plan(dst, size - 1, plan, args);
     *length = whole < size ? whole : size - 1;
     dst[*length] = '\0';
     return whole >= size ? 1 : 0;

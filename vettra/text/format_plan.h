@@ -1,0 +1,48 @@
+/* A printf format taken apart: its runs of plain text and the conversions
+ * between them, for the bounded formatter's own quick path. A format the
+ * plug-in keeps in its read-only memory (every literal it writes lines with)
+ * is taken apart once and its plan kept, since such a text can never change
+ * under the same address; any other format is taken apart on each call. */
+#ifndef VETTRA_FORMAT_PLAN_H
+#define VETTRA_FORMAT_PLAN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* The conversions the quick path puts together itself: "%s", "%d", "%ld",
+ * "%lu", "%f" or "%lf", and "%%". */
+enum plain_conversion {
+  CONVERT_TEXT,
+  CONVERT_INT,
+  CONVERT_LONG,
+  CONVERT_UNSIGNED_LONG,
+  CONVERT_DOUBLE,
+  CONVERT_PERCENT
+};
+
+/* The most conversions a plan holds; a format with more is left to the C
+ * library, as is one longer than a plan's offsets reach. */
+#define PLAN_PIECES 16
+#define PLAN_FORMAT_MAX UINT16_MAX
+
+/* Plain text from `plain_at`, `plain_length` bytes long, then a conversion. */
+struct format_piece {
+  uint16_t plain_at;
+  uint16_t plain_length;
+  uint8_t conversion; /* an enum plain_conversion */
+};
+
+struct format_plan {
+  const char *format; /* the format the plan was taken from */
+  uint8_t plain;      /* 1 when every conversion is a plain one */
+  uint8_t has_double; /* 1 when one of them is a double */
+  uint8_t count;      /* pieces */
+  uint16_t tail_at;   /* the plain text after the last conversion */
+  uint16_t tail_length;
+  struct format_piece pieces[PLAN_PIECES];
+};
+
+/* The plan of `format`: a kept one, or one taken apart into *work. */
+const struct format_plan *format_plan_of(const char *format, struct format_plan *work);
+
+#endif
