@@ -16,12 +16,15 @@ namespace {
 // be the list's head. Between two steps a large check writes report lines,
 // which evict what a step reads: every line not read is a wait saved.
 // Templates rather than std::functions: every step of every cycle runs them.
+// The object stepped to, if any, is also left in *stepped.
 template <model::ListKind kind, typename List, typename Member>
-bool step(const Session &s, const List &list, tag_t current, tag_t *next, const Member &member) {
+bool step(const Session &s, const List &list, tag_t current, tag_t *next, const Member &member,
+          model::Object **stepped = nullptr) {
   if (current == NULL_TAG) {
     const model::ObjectList *whole = list();
     model::Object *first = whole ? whole->first() : nullptr;
     *next = first ? first->tag : NULL_TAG;
+    if (stepped) *stepped = first;
     return true;
   }
   model::Object *object = s.find(current);
@@ -32,6 +35,7 @@ bool step(const Session &s, const List &list, tag_t current, tag_t *next, const 
   }
   model::Object *after = object->hooks[kind].next;
   *next = after ? after->tag : NULL_TAG;
+  if (stepped) *stepped = after;
   // A cycle asks for the object after `after` next. Its address is at hand
   // (in the cache line just read for the tag), so its first two cache lines
   // (what a step and the common questions about an object read) start
@@ -39,6 +43,64 @@ bool step(const Session &s, const List &list, tag_t current, tag_t *next, const 
   // that wait is most of a step.
   if (after) model::prefetch_head(after->hooks[kind].next);
   return true;
+}
+
+// A check asks about a dozen questions of each component it cycles to, most
+// of them about data outside the occurrence's first cache lines: the rest of
+// the occurrence, its instance, its shown part (name, tag, lists) and its
+// attributes, and what those point to in turn. Each of them waited for in
+// turn is a wait on memory per question. A cycle over the components asks
+// for them ahead, in three stages a component apart, each reading only what
+// the stage before brought: the whole of the component after next; the
+// objects the next component points to; what the objects of the component
+// just handed out point to. By the time the check asks, they are at hand.
+// Always inlined: a function that only prefetches counts as having no
+// effect, and a call of it would be left out.
+inline __attribute__((always_inline)) void prefetch_whole_component(const model::Object *occ) {
+  model::prefetch_span(occ, reinterpret_cast<const char *>(occ) + sizeof(model::ComponentOcc) - 1);
+}
+
+// The lines of an object that the questions about it read: its first line
+// (tag, type, part), the one its handle text lies in, and its own fields
+// from `first` to `last`.
+inline __attribute__((always_inline)) void prefetch_read_lines(const model::Object *object,
+                                                               const void *first,
+                                                               const void *last) {
+  __builtin_prefetch(object);
+  __builtin_prefetch(&object->handle_text);
+  model::prefetch_span(first, last);
+}
+
+inline __attribute__((always_inline)) void prefetch_component_links(
+    const model::ComponentOcc &occ) {
+  if (const model::Instance *instance = occ.instance) {
+    prefetch_read_lines(instance, &instance->file, &instance->suppression);
+  }
+  if (const model::Part *shown = occ.shown) {
+    prefetch_read_lines(shown, &shown->failures, &shown->full_name);
+  }
+  __builtin_prefetch(occ.name_hint);
+  if (!occ.attributes.empty()) {
+    model::prefetch_span(
+        occ.attributes.data(),
+        reinterpret_cast<const char *>(occ.attributes.data() + occ.attributes.size()) - 1);
+  }
+}
+
+inline __attribute__((always_inline)) void prefetch_component_answers(
+    const model::ComponentOcc &occ) {
+  if (const model::Object *next = occ.hooks[model::kTypeList].next) {
+    if (const model::Object *after_next = next->hooks[model::kTypeList].next) {
+      prefetch_whole_component(after_next);
+    }
+    prefetch_component_links(static_cast<const model::ComponentOcc &>(*next));
+  }
+  if (occ.shown) {
+    occ.shown->prefetch_type_keys();
+    __builtin_prefetch(occ.shown->full_name.data());
+  }
+  for (const model::Attribute &attribute : occ.attributes)
+    __builtin_prefetch(attribute.title.data());
 }
 
 }  // namespace
@@ -65,9 +127,13 @@ int ZK_OBJ_cycle_objs_in_part(tag_t part, int type, tag_t *object) {
     }
     auto list = [&] { return p->of_type(type); };
     auto member = [&](const model::Object &o) { return o.part == p && o.type == type; };
-    if (!step<model::kTypeList>(s, list, *object, object, member)) {
+    model::Object *stepped = nullptr;
+    if (!step<model::kTypeList>(s, list, *object, object, member, &stepped)) {
       *object = NULL_TAG;
       return kInvalidTag;
+    }
+    if (type == ZK_component_type && stepped) {
+      prefetch_component_answers(static_cast<const model::ComponentOcc &>(*stepped));
     }
     return kOk;
   });

@@ -166,6 +166,8 @@ class Part : public Object {
   // of their own. Returns whether it built anything now.
   bool build_occurrences();
   bool occurrences_built() const { return occurrences_started_ && pending_.empty(); }
+  // Starts loading the list of types that of_type scans.
+  void prefetch_type_keys() const { __builtin_prefetch(type_keys_.data()); }
 
   // Builds the tree on, in the order of the whole build, until the list of
   // `type` holds an object after `after` (none: any object) or the tree is
