@@ -6,11 +6,7 @@
 #include <stdint.h>
 #include <string.h>
 
-/* Kept plans, one per slot: a format takes the slot its address gives. */
-#define PLAN_SLOT_BITS 9
-#define PLAN_SLOTS (1u << PLAN_SLOT_BITS)
-
-static struct format_plan kept_plans[PLAN_SLOTS];
+struct format_plan kept_format_plans[PLAN_SLOTS];
 
 /* The read-only segments of the object this code is loaded from: its code
  * and its constants, string literals among them. */
@@ -117,20 +113,9 @@ static void take_apart(const char *format, struct format_plan *plan) {
   }
 }
 
-static size_t slot_of(const char *format) {
-  uint64_t address = (uint64_t)(uintptr_t)format;
-  return (size_t)((address * UINT64_C(0x9E3779B97F4A7C15)) >> (64 - PLAN_SLOT_BITS));
-}
-
-const struct format_plan *format_plan_of(const char *format, struct format_plan *work) {
-  struct format_plan *kept = &kept_plans[slot_of(format)];
-  /* Only formats in read-only memory are ever kept, so a kept plan of the
-   * same address is still the format's own. */
-  if (kept->format == format) return kept;
-  if (!in_read_only_memory(format)) {
-    take_apart(format, work);
-    return work;
-  }
-  take_apart(format, kept);
-  return kept;
+const struct format_plan *plan_format(const char *format, struct format_plan *slot,
+                                      struct format_plan *work) {
+  struct format_plan *plan = in_read_only_memory(format) ? slot : work;
+  take_apart(format, plan);
+  return plan;
 }

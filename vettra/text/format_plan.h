@@ -42,7 +42,30 @@ struct format_plan {
   struct format_piece pieces[PLAN_PIECES];
 };
 
-/* The plan of `format`: a kept one, or one taken apart into *work. */
-const struct format_plan *format_plan_of(const char *format, struct format_plan *work);
+/* Kept plans, one per slot: a format takes the slot its address gives. */
+#define PLAN_SLOT_BITS 9
+#define PLAN_SLOTS (1u << PLAN_SLOT_BITS)
+
+extern struct format_plan kept_format_plans[PLAN_SLOTS];
+
+static inline size_t format_plan_slot(const char *format) {
+  uint64_t address = (uint64_t)(uintptr_t)format;
+  return (size_t)((address * UINT64_C(0x9E3779B97F4A7C15)) >> (64 - PLAN_SLOT_BITS));
+}
+
+/* The plan of a format that has none kept in *slot: taken apart into the
+ * slot when the format lies in read-only memory, else into *work. */
+const struct format_plan *plan_format(const char *format, struct format_plan *slot,
+                                      struct format_plan *work);
+
+/* The plan of `format`: a kept one, or one taken apart. Only formats in
+ * read-only memory are ever kept, so a kept plan of the same address is
+ * still the format's own. Inline: every line asks. */
+static inline const struct format_plan *format_plan_of(const char *format,
+                                                       struct format_plan *work) {
+  struct format_plan *kept = &kept_format_plans[format_plan_slot(format)];
+  if (kept->format == format) return kept;
+  return plan_format(format, kept, work);
+}
 
 #endif
