@@ -87,10 +87,9 @@ static int append_text_line(const char *path, const char *text, size_t length) {
   return result;
 }
 
-int write_line(const char *path, const char *text) {
+int write_text_line(const char *path, const char *text, size_t length) {
   if (path == NULL || path[0] == '\0') return -1;
-  if (text == NULL) text = "";
-  return append_text_line(path, text, strlen(text));
+  return append_text_line(path, text, length);
 }
 
 /* A line longer than LINE_SIZE: formatted again into a buffer of its own

@@ -6,13 +6,21 @@
 #define VETTRA_WRITER_H
 
 #include <stdarg.h>
+#include <stddef.h>
+#include <string.h>
 
 #define LINE_SIZE 1024  /* an element value; a line that fits needs no buffer of its own */
 #define ESCAPE_SIZE 516 /* the escape work text */
 
-/* Appends text and "\n"; 0, or -1 when the line is lost (the file cannot be
- * opened, or the line was not written whole). */
-int write_line(const char *path, const char *text);
+/* Appends the `length` bytes of text and "\n"; 0, or -1 when the line is
+ * lost (the file cannot be opened, or the line was not written whole). */
+int write_text_line(const char *path, const char *text, size_t length);
+/* Appends text (NULL counts as "") and "\n"; as write_text_line. Inline, so
+ * that the length of a literal line is known when the caller is compiled. */
+static inline int write_line(const char *path, const char *text) {
+  if (text == NULL) text = "";
+  return write_text_line(path, text, strlen(text));
+}
 /* Formats a line, whatever its length, and appends it; as write_line. */
 int write_fmt(const char *path, const char *format, ...) __attribute__((format(printf, 2, 3)));
 /* The same with the caller's argument list. */
