@@ -347,6 +347,23 @@ TEST(BoundedFormat, GivesTheLengthOfTheTextItStored) {
   EXPECT_EQ(measured_length(text, 0, "%s", "anything"), 0u);
 }
 
+// A format longer than a plan's offsets reach is formatted whole by the C
+// library, cut where the buffer ends.
+TEST(BoundedFormat, GivesTheCLibrarysTextForAFormatLongerThanAPlanReaches) {
+  std::string shape(70000, 'a');
+  shape += "%d|%s";
+  const std::unique_ptr<char[]> format = exact_text(shape.size(), ' ');
+  std::memcpy(format.get(), shape.c_str(), shape.size());
+  for (size_t size : {size_t{16}, size_t{70001}, size_t{70010}}) {
+    std::vector<char> ours(size);
+    std::vector<char> theirs(size);
+    const size_t length = measured_length(ours.data(), size, format.get(), 42, "end");
+    EXPECT_EQ(length, std::strlen(ours.data()));
+    snprintf(theirs.data(), size, format.get(), 42, "end");
+    EXPECT_STREQ(ours.data(), theirs.data()) << "size " << size;
+  }
+}
+
 // Halves at the sixth decimal: (2k + 1) / 2^7 is the only kind of double
 // whose millionths end in exactly one half, which printf rounds to the even
 // millionth. Around it, (k + 1/2) * 2^-j for other j are exact with fewer
