@@ -284,9 +284,8 @@ static inline __attribute__((always_inline)) char *millionths_before(char *end, 
 
 /* What "%f" writes for a value that is not finite, sign included. */
 static size_t put_not_finite(char *dst, size_t capacity, size_t length, double value) {
-  const char *text =
-      isnan(value) ? (signbit(value) ? "-nan" : "nan") : (signbit(value) ? "-inf" : "inf");
-  return put_bytes(dst, capacity, length, text, strlen(text));
+  if (signbit(value)) length = put_bytes(dst, capacity, length, "-", 1);
+  return put_bytes(dst, capacity, length, isnan(value) ? "nan" : "inf", 3);
 }
 
 /* A double with six decimals, as "%f" writes it: the sign (a negative value
