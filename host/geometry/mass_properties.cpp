@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "rotate_spread.hpp"
 #include "shape_mass.hpp"
 
 namespace orvel::geom {
@@ -34,30 +35,6 @@ enum Entry : int {
 
 constexpr int jacobi_sweeps = 50;
 constexpr size_t placement_lookahead = 8;
-
-// R S R^T, each entry summed term by term in the order k, l. The products
-// R[i][k] S[k][l] do not depend on j, so they are taken once per row: the
-// same operations on the same values, a third of the multiplications.
-Mat3 rotate_spread(const Transform &p, const Mat3 &spread) {
-  Mat3 out{};
-  // Unrolled whole: every one of the tens of thousands of bodies of a large
-  // assembly passes here, and the loop counting cost more than the sums.
-#pragma GCC unroll 3
-  for (int i = 0; i < 3; ++i) {
-    double rs[3][3];
-#pragma GCC unroll 3
-    for (int k = 0; k < 3; ++k)
-#pragma GCC unroll 3
-      for (int l = 0; l < 3; ++l) rs[k][l] = p.r[i][k] * spread[k][l];
-#pragma GCC unroll 3
-    for (int j = 0; j < 3; ++j)
-#pragma GCC unroll 3
-      for (int k = 0; k < 3; ++k)
-#pragma GCC unroll 3
-        for (int l = 0; l < 3; ++l) out[i][j] += rs[k][l] * p.r[j][l];
-  }
-  return out;
-}
 
 // The sums of the first pass, each taken over the bodies in their order.
 struct Totals {
