@@ -32,25 +32,14 @@ constexpr int kPartDensityUnits = 3;
 // while this one is read.
 constexpr int kMassLookahead = 8;
 
-// The first stage: what the loop reads of the body itself (its head, and
-// where its prototype is, which may lie past the head's two lines).
-void prefetch_mass_body(const model::Object *object) {
+// What the loop reads of a body ahead: its head, and where its prototype
+// is, which may lie past the head's two lines. Always inline: a call of a
+// function that only prefetches counts as having no effect, and the
+// compiler drops it.
+inline __attribute__((always_inline)) void prefetch_mass_body(const model::Object *object) {
   if (!object) return;
   model::prefetch_head(object);
   __builtin_prefetch(&object->prototype);
-}
-
-// The second stage, once the first has brought the body in: what is read of
-// its source body (kind, density and the start and end of its shape). The
-// few bodies of the components are shared by all their occurrences, but
-// between two of them the rest of a large walk has passed.
-void prefetch_mass_source(const model::Body *b) {
-  if (!b) return;
-  const model::Body *source = b->source();
-  __builtin_prefetch(&source->body_type);
-  __builtin_prefetch(&source->density);
-  __builtin_prefetch(&source->shape);
-  __builtin_prefetch(reinterpret_cast<const char *>(&source->shape) + sizeof(source->shape) - 1);
 }
 
 }  // namespace
@@ -152,7 +141,6 @@ int ZK_MODL_ask_mass_props_3d(const tag_t *bodies, int n, int type, int units, d
     list.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
       if (i + kMassLookahead < n) prefetch_mass_body(session().find(bodies[i + kMassLookahead]));
-      if (i + kMassLookahead / 2 < n) prefetch_mass_source(body(bodies[i + kMassLookahead / 2]));
       model::Body *b = body(bodies[i]);
       if (!b) return missing(bodies[i]);
       const model::Body *source = b->source();
