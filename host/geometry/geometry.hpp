@@ -27,8 +27,14 @@ struct Transform {
 Transform identity();
 // The placement that applies `inner` first and then `outer`.
 Transform compose(const Transform &outer, const Transform &inner);
-// The point `p` placed by `placement`.
-Vec3 apply(const Transform &placement, const Vec3 &p);
+// The point `p` placed by `placement`. Inline: a mass computation places
+// every body's centroid twice.
+inline Vec3 apply(const Transform &placement, const Vec3 &p) {
+  const auto &r = placement.r;
+  return {r[0][0] * p.x + r[0][1] * p.y + r[0][2] * p.z + placement.t.x,
+          r[1][0] * p.x + r[1][1] * p.y + r[1][2] * p.z + placement.t.y,
+          r[2][0] * p.x + r[2][1] * p.y + r[2][2] * p.z + placement.t.z};
+}
 
 // Axis-aligned box in local coordinates, from `corner` to `corner + size`.
 struct Block {

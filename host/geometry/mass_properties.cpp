@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "rotate_spread.hpp"
 #include "shape_mass.hpp"
 
 namespace orvel::geom {
@@ -33,31 +34,7 @@ enum Entry : int {
 };
 
 constexpr int jacobi_sweeps = 50;
-constexpr size_t placement_lookahead = 8;
-
-// R S R^T, each entry summed term by term in the order k, l. The products
-// R[i][k] S[k][l] do not depend on j, so they are taken once per row: the
-// same operations on the same values, a third of the multiplications.
-Mat3 rotate_spread(const Transform &p, const Mat3 &spread) {
-  Mat3 out{};
-  // Unrolled whole: every one of the tens of thousands of bodies of a large
-  // assembly passes here, and the loop counting cost more than the sums.
-#pragma GCC unroll 3
-  for (int i = 0; i < 3; ++i) {
-    double rs[3][3];
-#pragma GCC unroll 3
-    for (int k = 0; k < 3; ++k)
-#pragma GCC unroll 3
-      for (int l = 0; l < 3; ++l) rs[k][l] = p.r[i][k] * spread[k][l];
-#pragma GCC unroll 3
-    for (int j = 0; j < 3; ++j)
-#pragma GCC unroll 3
-      for (int k = 0; k < 3; ++k)
-#pragma GCC unroll 3
-        for (int l = 0; l < 3; ++l) out[i][j] += rs[k][l] * p.r[j][l];
-  }
-  return out;
-}
+constexpr size_t placement_lookahead = 16;
 
 // The sums of the first pass, each taken over the bodies in their order.
 struct Totals {
@@ -66,14 +43,22 @@ struct Totals {
   Vec3 by_volume{0.0, 0.0, 0.0};  // centroids weighted by volume
 };
 
-// The placements of a large assembly's bodies lie all over memory: the one a
-// few bodies ahead starts coming while this one is placed.
-void prefetch_placement(const std::vector<MassBody> &bodies, size_t i) {
+// The placements and shapes of a large assembly's bodies lie all over
+// memory: those of the body a few ahead start coming while this one is
+// placed (a shape's kind is read first, at its end). Always inline: a call
+// of a function that only prefetches counts as having no effect, and the
+// compiler drops it.
+inline __attribute__((always_inline)) void prefetch_placement(const std::vector<MassBody> &bodies,
+                                                              size_t i) {
   if (i + placement_lookahead >= bodies.size()) return;
-  const char *ahead = reinterpret_cast<const char *>(bodies[i + placement_lookahead].placement);
+  const MassBody &ahead_body = bodies[i + placement_lookahead];
+  const char *ahead = reinterpret_cast<const char *>(ahead_body.placement);
   __builtin_prefetch(ahead);
   __builtin_prefetch(ahead + 64);
   __builtin_prefetch(ahead + sizeof(Transform) - 1);
+  const char *shape = reinterpret_cast<const char *>(ahead_body.shape);
+  __builtin_prefetch(shape);
+  __builtin_prefetch(shape + sizeof(Shape) - 1);
 }
 
 // A mesh's local mass is a walk over its triangles: the first pass keeps it

@@ -19,17 +19,6 @@ Mat3 diagonal(double a, double b, double c) {
   return m;
 }
 
-LocalMass block_mass(const Block &b) {
-  const Vec3 &s = b.size;
-  LocalMass m{};
-  m.volume = s.x * s.y * s.z;
-  m.area = 2.0 * (s.x * s.y + s.y * s.z + s.x * s.z);
-  m.centroid = b.corner + 0.5 * s;
-  m.spread = diagonal(m.volume * s.x * s.x / 12.0, m.volume * s.y * s.y / 12.0,
-                      m.volume * s.z * s.z / 12.0);
-  return m;
-}
-
 // Along the axis the volume spreads like a rod (h^2 / 12), across it like a
 // disc (r^2 / 4 in each direction).
 LocalMass cylinder_mass(const Cylinder &c) {
@@ -147,7 +136,7 @@ double signed_mesh_volume(const Mesh &mesh) {
   return mesh_sums(mesh, reference_point(mesh)).volume;
 }
 
-LocalMass local_mass(const Shape &shape) {
+LocalMass other_shape_mass(const Shape &shape) {
   if (const auto *b = std::get_if<Block>(&shape)) return block_mass(*b);
   if (const auto *c = std::get_if<Cylinder>(&shape)) return cylinder_mass(*c);
   if (const auto *s = std::get_if<Sphere>(&shape)) return sphere_mass(*s);

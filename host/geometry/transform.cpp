@@ -1,5 +1,5 @@
-// Rigid placements: the identity, composition, applying one to a point, and
-// the check that a placement's rotation is orthogonal.
+// Rigid placements: the identity, composition and the check that a
+// placement's rotation is orthogonal.
 #include <cmath>
 
 #include "linear.hpp"
@@ -28,13 +28,6 @@ Transform compose(const Transform &outer, const Transform &inner) {
       for (int k = 0; k < 3; ++k) out.r[i][j] += outer.r[i][k] * inner.r[k][j];
   out.t = apply(outer, inner.t);
   return out;
-}
-
-Vec3 apply(const Transform &placement, const Vec3 &p) {
-  const auto &r = placement.r;
-  return {r[0][0] * p.x + r[0][1] * p.y + r[0][2] * p.z + placement.t.x,
-          r[1][0] * p.x + r[1][1] * p.y + r[1][2] * p.z + placement.t.y,
-          r[2][0] * p.x + r[2][1] * p.y + r[2][2] * p.z + placement.t.z};
 }
 
 std::optional<std::string> validate_placement(const Transform &placement) {
