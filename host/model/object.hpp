@@ -101,7 +101,7 @@ struct Object {
 // hold what a list step and the common questions about an object read: a
 // walk over a large part's objects can fetch the next ones while it works on
 // this one.
-inline void prefetch_head(const Object *object) {
+inline __attribute__((always_inline)) void prefetch_head(const Object *object) {
   if (!object) return;
   const char *at = reinterpret_cast<const char *>(object);
   __builtin_prefetch(at);
@@ -109,7 +109,9 @@ inline void prefetch_head(const Object *object) {
 }
 
 // Starts loading every cache line from `first` to `last` (inclusive).
-inline void prefetch_span(const void *first, const void *last) {
+// Both always inlined: a call of a function that only prefetches counts as
+// having no effect, and the compiler may leave it out.
+inline __attribute__((always_inline)) void prefetch_span(const void *first, const void *last) {
   const char *from = static_cast<const char *>(first);
   const char *to = static_cast<const char *>(last);
   for (const char *at = from; at <= to; at += 64) __builtin_prefetch(at);
