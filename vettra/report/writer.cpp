@@ -116,11 +116,11 @@ static int append_long_line(const char *path, const char *format, va_list args) 
  * it is written from, with room left for its line feed, and writes it into
  * *result; 1, with nothing written, for a longer one. */
 static inline __attribute__((always_inline)) int write_short_line(const char *path,
-                                                                  const char *format, va_list args,
+                                                                  const char *format, va_list *args,
                                                                   int *result) {
   char line[LINE_SIZE + 1];
   size_t length;
-  if (vformat_text_measured(line, LINE_SIZE, format, args, &length) != 0) return 1;
+  if (format_text_from_list(line, LINE_SIZE, format, args, &length) != 0) return 1;
   line[length] = '\n';
   *result = append_whole_line(path, line, length + 1);
   return 0;
@@ -133,7 +133,7 @@ int write_fmt(const char *path, const char *format, ...) {
   int result;
   va_list args;
   va_start(args, format);
-  int long_line = write_short_line(path, format, args, &result);
+  int long_line = write_short_line(path, format, &args, &result);
   va_end(args);
   if (!long_line) return result;
   va_start(args, format);
@@ -149,7 +149,7 @@ int vwrite_fmt(const char *path, const char *format, va_list args) {
   int result;
   va_list first;
   va_copy(first, args);
-  int long_line = write_short_line(path, format, first, &result);
+  int long_line = write_short_line(path, format, &first, &result);
   va_end(first);
   return long_line ? append_long_line(path, format, args) : result;
 }

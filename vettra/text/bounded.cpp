@@ -318,20 +318,20 @@ static size_t put_double(char *dst, size_t capacity, size_t length, double value
 /* Puts one plain conversion, taking its argument. */
 static inline __attribute__((always_inline)) size_t put_conversion(char *dst, size_t capacity,
                                                                    size_t n, int conversion,
-                                                                   va_list args) {
+                                                                   va_list *args) {
   switch (conversion) {
     case CONVERT_TEXT: {
-      const char *text = va_arg(args, const char *);
+      const char *text = va_arg(*args, const char *);
       return put_text(dst, capacity, n, text != NULL ? text : "(null)");
     }
     case CONVERT_INT:
-      return put_signed(dst, capacity, n, va_arg(args, int));
+      return put_signed(dst, capacity, n, va_arg(*args, int));
     case CONVERT_LONG:
-      return put_signed(dst, capacity, n, va_arg(args, long));
+      return put_signed(dst, capacity, n, va_arg(*args, long));
     case CONVERT_UNSIGNED_LONG:
-      return put_decimal(dst, capacity, n, 0, va_arg(args, unsigned long));
+      return put_decimal(dst, capacity, n, 0, va_arg(*args, unsigned long));
     case CONVERT_DOUBLE:
-      return put_double(dst, capacity, n, va_arg(args, double));
+      return put_double(dst, capacity, n, va_arg(*args, double));
     default:
       return put_bytes(dst, capacity, n, "%", 1);
   }
@@ -341,7 +341,7 @@ static inline __attribute__((always_inline)) size_t put_conversion(char *dst, si
  * `capacity` bytes of text, and returns the whole text's length: each run
  * of plain text is copied from the format as the plan marks it, each
  * conversion put together in place. */
-static size_t put_plan(char *dst, size_t capacity, const struct format_plan *plan, va_list args) {
+static size_t put_plan(char *dst, size_t capacity, const struct format_plan *plan, va_list *args) {
   const char *format = plan->format;
   size_t n = 0;
   for (int i = 0; i < plan->count; i++) {
@@ -354,9 +354,11 @@ static size_t put_plan(char *dst, size_t capacity, const struct format_plan *pla
 
 /* A format whose conversions are all plain is put together here, unless it
  * takes a double while doubles are not plain (see doubles_are_plain); that
- * is known before any argument is taken, so the caller's argument list is
- * read once, by one of the two ways. */
-int vformat_text_measured(char *dst, size_t size, const char *format, va_list args,
+ * is known before any argument is taken, so the argument list is read once,
+ * by one of the two ways. The list is taken through a pointer, so that the
+ * pieces that take arguments from it in turn each go on where the last one
+ * stopped. */
+int format_text_from_list(char *dst, size_t size, const char *format, va_list *args,
                           size_t *length) {
   *length = 0;
   if (dst == NULL || size == 0) return 1;
@@ -372,7 +374,7 @@ int vformat_text_measured(char *dst, size_t size, const char *format, va_list ar
     dst[*length] = '\0';
     return whole >= size ? 1 : 0;
   }
-  int needed = vsnprintf(dst, size, format, args);
+  int needed = vsnprintf(dst, size, format, *args);
   if (needed < 0) {
     dst[0] = '\0';
     return 1;
@@ -380,6 +382,17 @@ int vformat_text_measured(char *dst, size_t size, const char *format, va_list ar
   /* A "%c" of a NUL may end the text before the count vsnprintf gives. */
   *length = strlen(dst);
   return (size_t)needed >= size ? 1 : 0;
+}
+
+/* A list handed in as a parameter is copied, since the address of the
+ * parameter itself is not a pointer to a va_list everywhere. */
+int vformat_text_measured(char *dst, size_t size, const char *format, va_list args,
+                          size_t *length) {
+  va_list own;
+  va_copy(own, args);
+  int cut = format_text_from_list(dst, size, format, &own, length);
+  va_end(own);
+  return cut;
 }
 
 int vformat_text(char *dst, size_t size, const char *format, va_list args) {

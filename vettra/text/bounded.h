@@ -23,6 +23,11 @@ int vformat_text(char *dst, size_t size, const char *format, va_list args)
  * caller that would otherwise measure it again. */
 int vformat_text_measured(char *dst, size_t size, const char *format, va_list args, size_t *length)
     __attribute__((format(printf, 3, 0)));
+/* vformat_text_measured on the caller's own list (one it started with
+ * va_start or va_copy), through a pointer to it: the list is read in place,
+ * with no copy, and is used up. */
+int format_text_from_list(char *dst, size_t size, const char *format, va_list *args, size_t *length)
+    __attribute__((format(printf, 3, 0)));
 
 /* Copies into a char array, taking its size from the array itself. */
 #define COPY(dst, src) copy_text((dst), sizeof(dst), (src))
