@@ -1,6 +1,7 @@
 // The bounded copy and format helpers and the text tools for names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <climits>
 #include <clocale>
@@ -244,6 +245,68 @@ TEST(BoundedFormat, GivesTheSameTextForALiteralFormatEveryTime) {
                                          3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, round),
               "");
     ASSERT_EQ(mismatch_at_every_capacity("%lf %lf %lf %lf", NAN, -NAN, HUGE_VAL, -HUGE_VAL), "");
+  }
+}
+
+// A format in writable memory of the program itself (not on the stack or the
+// heap) is written over at the same address: each call gives the text of
+// what it holds now.
+char global_format[32];
+
+TEST(BoundedFormat, FollowsAGlobalFormatRewrittenAtTheSameAddress) {
+  const char *shapes[][2] = {
+      {"%s=%d", "key=7"}, {"%d:%s", "7:key"}, {"[%s|%d]", "[key|7]"}, {"%s=%d", "key=7"}};
+  for (int round = 0; round < 3; round++) {
+    for (const auto &shape : shapes) {
+      std::strcpy(global_format, shape[0]);
+      char text[64];
+      if (global_format[1] == 'd') {
+        format_text(text, sizeof(text), global_format, 7, "key");
+      } else {
+        format_text(text, sizeof(text), global_format, "key", 7);
+      }
+      EXPECT_STREQ(text, shape[1]) << "format " << shape[0] << ", round " << round;
+    }
+  }
+}
+
+// A thousand literal formats of two shapes, each with its own number in its
+// plain text: many more formats than there are kept plans, so that formats
+// take each other's place again and again. Each must give its own text, at
+// every capacity, whatever the order they come in.
+#define LITERAL_TEXT(x) #x
+#define LITERAL_NUMBER(x) LITERAL_TEXT(x)
+#define NAMES_SHAPE() "n" LITERAL_NUMBER(__COUNTER__) ":%s=%d/%lu",
+#define VALUES_SHAPE() "<v" LITERAL_NUMBER(__COUNTER__) ">%lf|%ld%%",
+#define FOUR_TIMES(m) m() m() m() m()
+#define SIXTEEN_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m)
+#define SIXTY_FOUR_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m)
+#define FIVE_HUNDRED_TWELVE_TIMES(m)                                              \
+  SIXTY_FOUR_TIMES(m)                                                             \
+  SIXTY_FOUR_TIMES(m)                                                             \
+  SIXTY_FOUR_TIMES(m)                                                             \
+  SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) \
+      SIXTY_FOUR_TIMES(m)
+
+TEST(BoundedFormat, GivesEachOfManyLiteralFormatsItsOwnTextInAnyOrder) {
+  static const char *const names[] = {FIVE_HUNDRED_TWELVE_TIMES(NAMES_SHAPE)};
+  static const char *const values[] = {FIVE_HUNDRED_TWELVE_TIMES(VALUES_SHAPE)};
+  const size_t count = sizeof(names) / sizeof(names[0]);
+  ASSERT_EQ(count, sizeof(values) / sizeof(values[0]));
+  std::mt19937 random(9);
+  std::vector<size_t> order(count);
+  for (size_t i = 0; i < count; i++) order[i] = i;
+  for (int round = 0; round < 3; round++) {
+    for (size_t i : order) {
+      const int number = static_cast<int>(i) - round * 400;
+      ASSERT_EQ(mismatch_at_every_capacity(names[i], round == 1 ? "" : "name", number,
+                                           static_cast<unsigned long>(i) * 1000003UL),
+                "");
+      ASSERT_EQ(mismatch_at_every_capacity(values[i], number * 0.125 - 1e-7,
+                                           -(static_cast<long>(i) << 40)),
+                "");
+    }
+    std::shuffle(order.begin(), order.end(), random);
   }
 }
 
