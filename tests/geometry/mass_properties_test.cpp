@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "shapes.hpp"
 
@@ -272,6 +274,41 @@ TEST(MassProperties, WithoutDensityTheCentreIsWeightedByVolume) {
   expect_triple(r, cog, (0.5 + 3 * 3.5) / 4, 0.5, 0.5);
   expect_triple(r, moment, 0, 0, 0);
   expect_triple(r, radius, 0, 0, 0);
+}
+
+// A list entry without a shape is left out wherever it stands: at the head,
+// among the bodies, and among the last ones of a list near or past the
+// length the passes look ahead by. The results are those of the list
+// without such entries, bit for bit, for meshes, closed forms, turned,
+// mirrored and shifted placements and mixed densities.
+TEST(MassProperties, EntriesWithoutShapeAreLeftOutAnywhereInTheList) {
+  const Shape shapes[] = {Block{{1, 2, 3}, {2, 3, 4}}, Cylinder{{0, 0, 0}, {0, 1, 0}, 1.5, 4},
+                          Sphere{{3, 3, 3}, 2}, box_mesh({-5, 0, 1}, {10, 1, 6})};
+  Transform mirrored = rotation({1, 2, 2}, 0.9);
+  for (auto &row : mirrored.r) row[1] = -row[1];
+  mirrored.t = {7, -3, 2};
+  Transform far = rotation({0, 0, 1}, 2.1);
+  far.t = {4e4, -7, 12};
+  const Transform placements[] = {kIdentity, rotation({1, 1, 0}, 0.7), mirrored, far};
+  for (size_t n : {1u, 15u, 16u, 17u, 18u, 33u}) {
+    std::vector<MassBody> plain;
+    for (size_t i = 0; i < n; ++i)
+      plain.push_back({&shapes[i % 4], &placements[(i / 4 + i) % 4], 0.5 + 1.25 * double(i % 5)});
+    std::vector<MassBody> gapped;
+    for (size_t i = 0; i < n; ++i) {
+      // Some keep a placement, as a caller's list of bodies may.
+      if (i == 0 || i == 16) gapped.push_back({nullptr, nullptr, 9.0});
+      if (i == 8 || i + 1 == n) gapped.push_back({nullptr, &far, 9.0});
+      gapped.push_back(plain[i]);
+    }
+    gapped.push_back({nullptr, nullptr, 9.0});
+    const Result expected = mass_properties(plain);
+    const Result actual = mass_properties(gapped);
+    EXPECT_NE(0.0, expected[mass]);
+    for (int e = 0; e < 47; ++e)
+      EXPECT_EQ(0, std::memcmp(&expected[e], &actual[e], sizeof(double)))
+          << n << " bodies, entry " << e << ": " << expected[e] << " vs " << actual[e];
+  }
 }
 
 TEST(MassProperties, NoBodiesGiveAllZeros) {
