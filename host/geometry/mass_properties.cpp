@@ -52,6 +52,8 @@ inline __attribute__((always_inline)) void prefetch_placement(const std::vector<
                                                               size_t i) {
   if (i + placement_lookahead >= bodies.size()) return;
   const MassBody &ahead_body = bodies[i + placement_lookahead];
+  // An entry without a shape is passed over, and may have no placement.
+  if (ahead_body.shape == nullptr || ahead_body.placement == nullptr) return;
   const char *ahead = reinterpret_cast<const char *>(ahead_body.placement);
   __builtin_prefetch(ahead);
   __builtin_prefetch(ahead + 64);
