@@ -116,7 +116,7 @@ static void write_associativity(const char *path, tag_t object) {
 
 /* One text line: a sketch dimension shows its value, anything else the
  * line's own text. */
-static void write_text_line(const char *path, tag_t object, const char *text) {
+static void write_drafting_text(const char *path, tag_t object, const char *text) {
   int dim_kind = 0;
   char dim_text[ZK_SKET_DIM_TEXT_BUFSIZE] = "";
   double dim_value = 0.0;
@@ -137,7 +137,7 @@ static void write_text_block(const char *path, tag_t object, const ZK_DRF_draft_
   write_fmt(path, "               <TextNumLines>%d</TextNumLines>", block->num_lines);
   write_line(path, "               <Texts>");
   for (int i = 0; block->lines != NULL && i < block->num_lines; i++) {
-    write_text_line(path, object, block->lines[i].text);
+    write_drafting_text(path, object, block->lines[i].text);
   }
   write_line(path, "               </Texts>");
   write_line(path, "              </TextInfo>");
