@@ -281,12 +281,12 @@ TEST(BoundedFormat, FollowsAGlobalFormatRewrittenAtTheSameAddress) {
 #define FOUR_TIMES(m) m() m() m() m()
 #define SIXTEEN_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m) FOUR_TIMES(m)
 #define SIXTY_FOUR_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m) SIXTEEN_TIMES(m)
-#define FIVE_HUNDRED_TWELVE_TIMES(m)                                              \
-  SIXTY_FOUR_TIMES(m)                                                             \
-  SIXTY_FOUR_TIMES(m)                                                             \
-  SIXTY_FOUR_TIMES(m)                                                             \
-  SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) \
-      SIXTY_FOUR_TIMES(m)
+#define FIVE_HUNDRED_TWELVE_TIMES(m) \
+  SIXTY_FOUR_TIMES(m)                \
+  SIXTY_FOUR_TIMES(m)                \
+  SIXTY_FOUR_TIMES(m)                \
+  SIXTY_FOUR_TIMES(m)                \
+  SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m) SIXTY_FOUR_TIMES(m)
 
 TEST(BoundedFormat, GivesEachOfManyLiteralFormatsItsOwnTextInAnyOrder) {
   static const char *const names[] = {FIVE_HUNDRED_TWELVE_TIMES(NAMES_SHAPE)};
